@@ -1,0 +1,46 @@
+// The drawing kit: brushes, rounded rectangles, one-line text and the main window's widgets.
+#pragma once
+
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <cstdint>
+
+#include "ui/geometry.h"
+
+struct InstallerApp;
+struct FontFamily;
+
+struct DrawContext {
+    Gdiplus::GpGraphics* graphics = nullptr;
+    Gdiplus::GpStatus lastStatus = Gdiplus::Ok;
+
+    // Records a failing status; an Ok status leaves the last failure in place.
+    void record(Gdiplus::GpStatus status) {
+        if (status != Gdiplus::Ok) lastStatus = status;
+    }
+};
+
+struct Brush {
+    Gdiplus::GpBrush* brush = nullptr;
+    Gdiplus::GpStatus status = Gdiplus::GenericError;
+
+    Brush() = default;
+    Brush(const Brush&) = delete;
+    Brush& operator=(const Brush&) = delete;
+    Brush(Brush&& other) noexcept : brush(other.brush), status(other.status) { other.brush = nullptr; }
+    ~Brush();
+};
+
+Brush makeSolidBrush(uint32_t colour);
+Brush makeGradientBrush(PointF start, PointF end, uint32_t startColour, uint32_t endColour);
+void addRoundedRect(Gdiplus::GpPath* path, const RectF& rect, float radius);
+void fillRoundedRect(DrawContext& dc, const RectF& rect, float radius, uint32_t colour);
+void strokeRoundedRect(DrawContext& dc, const RectF& rect, float radius, uint32_t colour);
+void drawText(DrawContext& dc, const FontFamily* family, const wchar_t* text, int length, float size, int style,
+              uint32_t colour, const RectF& box, int alignment, int trimming, float boldOffset);
+void drawPillButton(const InstallerApp& app, DrawContext& dc, const RectF& rect, const wchar_t* text, bool hot,
+                    bool primary);
+void drawArrowButton(DrawContext& dc, const RectF& rect, bool pointsRight, bool hot);
+void drawLanguageChip(const InstallerApp& app, DrawContext& dc, const RectF& rect, const wchar_t* text,
+                      int32_t language, int32_t controlId);

@@ -1,0 +1,86 @@
+# Shared by tools/test, tools/demo and the end-to-end tests: Wine prefixes, stand-in fonts, Xvfb.
+# shellcheck shell=bash
+
+WINE=/usr/lib/wine/wine64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES='mscoree,mshtml='
+export WINEARCH=win64
+
+# Builds the stand-in fonts once per build folder: Debian fonts renamed to the Windows families.
+make_standin_fonts() {
+  local out=$1
+  [ -f "$out/.done" ] && return 0
+  mkdir -p "$out"
+  /usr/bin/python3 - "$out" <<'PY'
+import sys
+from fontTools.ttLib import TTFont, TTCollection
+out = sys.argv[1]
+wqy = '/usr/share/fonts/truetype/wqy/wqy-microhei.ttc'
+lib = '/usr/share/fonts/truetype/liberation/'
+def rename(font, family, style, path):
+    name = font['name']
+    full = family if style == 'Regular' else family + ' ' + style
+    ps = (family + '-' + style).replace(' ', '')
+    for rec in list(name.names):
+        if rec.nameID in (16, 17, 21, 22):
+            name.removeNames(nameID=rec.nameID)
+    for nid, value in ((1, family), (2, style), (3, full), (4, full), (6, ps)):
+        name.setName(value, nid, 3, 1, 0x409)
+        name.setName(value, nid, 1, 0, 0)
+    if 'OS/2' in font:
+        os2 = font['OS/2']
+        os2.fsSelection = (os2.fsSelection & ~0x61) | (0x20 if style == 'Bold' else 0x40)
+        os2.usWeightClass = 700 if style == 'Bold' else 400
+    font['head'].macStyle = 1 if style == 'Bold' else 0
+    font.save(path)
+cjk = ['Microsoft YaHei UI', 'Microsoft YaHei', 'Microsoft JhengHei UI', 'Microsoft JhengHei']
+for fam in cjk:
+    rename(TTCollection(wqy).fonts[0], fam, 'Regular', f"{out}/{fam.replace(' ', '')}.ttf")
+for fam in ['Segoe UI', 'Arial']:
+    rename(TTFont(lib + 'LiberationSans-Regular.ttf'), fam, 'Regular', f"{out}/{fam.replace(' ', '')}.ttf")
+    rename(TTFont(lib + 'LiberationSans-Bold.ttf'), fam, 'Bold', f"{out}/{fam.replace(' ', '')}-Bold.ttf")
+PY
+  touch "$out/.done"
+}
+
+# Creates a Wine prefix (once) with the stand-in fonts installed.
+make_prefix() {
+  local prefix=$1 fonts=$2
+  if [ ! -f "$prefix/.ready" ]; then
+    rm -rf "$prefix"
+    mkdir -p "$prefix"
+    WINEPREFIX=$prefix "$WINE" wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX=$prefix /usr/bin/wineserver -w
+    [ -d "$prefix/drive_c/windows" ] || { echo "wine prefix creation failed: $prefix" >&2; return 1; }
+    touch "$prefix/.ready"
+  fi
+  mkdir -p "$prefix/drive_c/windows/Fonts"
+  cp -f "$fonts"/*.ttf "$prefix/drive_c/windows/Fonts/"
+}
+
+# Starts Xvfb on a free display and sets DISPLAY; XVFB_PID holds its process.
+start_xvfb() {
+  local n=${1:-90}
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    sleep 0.1
+  done
+  echo "Xvfb did not start on :$n" >&2
+  return 1
+}
+
+stop_xvfb() {
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+  XVFB_PID=""
+}
+
+configure_and_build() {
+  local build=$1
+  cmake -S "$ROOT" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build" -j "$(nproc)"
+}
