@@ -32,6 +32,13 @@ void setDpiAwareness() {
 
 }  // namespace
 
+void restrictDllSearch() {
+    using SetDefaultDirsFn = BOOL(WINAPI*)(DWORD);
+    auto setDefaultDirs = procAddress<SetDefaultDirsFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (setDefaultDirs) setDefaultDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetDllDirectoryW(L"");
+}
+
 int showMessage(const InstallerApp& app, const wchar_t* message, UINT flags) {
     return MessageBoxW(app.mainWindow, message, text(app.language, WindowTitle), flags);
 }

@@ -21,6 +21,9 @@ struct WindowRect {
     int height = 0;
 };
 
+// Limits every later DLL load to the system folder and drops the current directory from the search,
+// so that DLLs planted next to the installer (a Downloads folder) are never picked up.
+void restrictDllSearch();
 CommandLineOptions parseCommandLine(const wchar_t* commandLine);
 std::wstring installerFilePath();
 // Whether the folder lies at or below the temporary folder (both normalized).
