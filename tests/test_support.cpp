@@ -98,6 +98,14 @@ std::wstring widen(const std::string& utf8) {
     return out;
 }
 
+std::wstring buildFolder() {
+    wchar_t path[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+    std::wstring folder(path, length);
+    for (int up = 0; up < 2; ++up) folder.erase(folder.find_last_of(L'\\'));
+    return folder;
+}
+
 std::wstring makeGame(const std::wstring& root) {
     makeDirs(root + L"\\game");
     writeBytes(root + L"\\Tavinmere.exe", "MZ");

@@ -28,5 +28,8 @@ void removeTree(const std::wstring& path);
 std::string narrow(const std::wstring& text);
 std::wstring widen(const std::string& utf8);
 
+// The build folder: the parent of the folder holding the running test program.
+std::wstring buildFolder();
+
 // Lays out <root>\Tavinmere.exe and <root>\game\data.rpa; returns root\game.
 std::wstring makeGame(const std::wstring& root);

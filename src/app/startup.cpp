@@ -37,6 +37,10 @@ void restrictDllSearch() {
     auto setDefaultDirs = procAddress<SetDefaultDirsFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
     if (setDefaultDirs) setDefaultDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryW(L"");
+    // COM loads in-process servers (the image codecs behind the picture) with the altered search
+    // path, and some loaders still look in the program's folder for what those servers import.
+    // Loaded from the system folder first, such an import finds the module already in place.
+    for (const wchar_t* name : {L"propsys.dll"}) LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 int showMessage(const InstallerApp& app, const wchar_t* message, UINT flags) {
