@@ -30,13 +30,27 @@ struct Brush {
     Brush& operator=(const Brush&) = delete;
     Brush(Brush&& other) noexcept : brush(other.brush), status(other.status) { other.brush = nullptr; }
     ~Brush();
+    Gdiplus::GpBrush* get() const { return brush; }
 };
+
+// Text alignment and trimming values of GDI+ string formats.
+constexpr int AlignNear = 0;
+constexpr int AlignCentre = 1;
+constexpr int TrimCharacter = 3;
+constexpr int TrimPath = 5;
+constexpr int StyleRegular = 0;
+constexpr int StyleBold = 1;
+
+// Traditional Chinese glyphs of the fallback fonts look thin; a second, shifted draw thickens them.
+float boldOffsetFor(int32_t language, bool bold);
 
 Brush makeSolidBrush(uint32_t colour);
 Brush makeGradientBrush(PointF start, PointF end, uint32_t startColour, uint32_t endColour);
-void addRoundedRect(Gdiplus::GpPath* path, const RectF& rect, float radius);
+// Returns the last failing status of the four arcs and the closing, Ok when all succeed.
+Gdiplus::GpStatus addRoundedRect(Gdiplus::GpPath* path, const RectF& rect, float radius);
 void fillRoundedRect(DrawContext& dc, const RectF& rect, float radius, uint32_t colour);
 void strokeRoundedRect(DrawContext& dc, const RectF& rect, float radius, uint32_t colour);
+// length -1 means NUL-terminated.
 void drawText(DrawContext& dc, const FontFamily* family, const wchar_t* text, int length, float size, int style,
               uint32_t colour, const RectF& box, int alignment, int trimming, float boldOffset);
 void drawPillButton(const InstallerApp& app, DrawContext& dc, const RectF& rect, const wchar_t* text, bool hot,

@@ -38,11 +38,25 @@ struct MainLayout {
 
 constexpr float DesignWidth = 920.0f;
 constexpr float DesignHeight = 620.0f;
+constexpr float MinimumScale = 0.65f;
+
+// The scale of a window's content and its client size in logical pixels.
+struct LogicalView {
+    float scale = 1.0f;
+    float width = 0.0f;
+    float height = 0.0f;
+};
 
 UINT windowDpi(HWND window);
 float contentScale(int clientWidth, int clientHeight, UINT dpi);
+LogicalView logicalViewOf(HWND window);
 MainLayout computeLayout(int32_t uiState, float W, float H);
+// The control under a logical point of a W x H logical client.
+ControlId hitTest(const InstallerApp& app, float W, float H, float x, float y);
+// The same for the main window's current client size.
 ControlId hitTest(const InstallerApp& app, float x, float y);
 // Minimum tracking size for a work area of ww x wh at the given DPI.
 SIZE minimumTrackSize(int workWidth, int workHeight, UINT dpi);
+void onMainGetMinMaxInfo(HWND window, MINMAXINFO* info);
+void onMainDpiChanged(HWND window, const RECT* suggested);
 void applyLightTitleBar(HWND window);
