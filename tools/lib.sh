@@ -84,3 +84,64 @@ configure_and_build() {
     -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$build" -j "$(nproc)"
 }
+
+# Lays out a Steam world in a prefix, as a player's machine would have it: Steam in
+# C:\Program Files (x86)\Steam (registry "SteamPath"), a second library on a fixed drive D: (a
+# dosdevices link to <world>/d-drive) named in libraryfolders.vdf, the game installed there with its
+# app manifest, and the folder a player extracted the release ZIP to (C:\TavinMere-Patch).
+# Arguments: prefix, world folder, installer exe, stand-in game exe, patch size in MiB.
+make_steam_world() {
+  local prefix=$1 world=$2 installer=$3 game=$4 patch_mib=${5:-32}
+  local steam="$prefix/drive_c/Program Files (x86)/Steam"
+  local library="$world/d-drive/SteamLibrary"
+  local root="$library/steamapps/common/TavinMere"
+  mkdir -p "$steam/steamapps" "$root/game" "$prefix/dosdevices"
+  ln -sfn "$world/d-drive" "$prefix/dosdevices/d:"
+  cat >"$steam/steamapps/libraryfolders.vdf" <<'VDF'
+"libraryfolders"
+{
+	"0"
+	{
+		"path"		"C:\\Program Files (x86)\\Steam"
+		"label"		""
+	}
+	"1"
+	{
+		"path"		"D:\\SteamLibrary"
+		"label"		""
+		"apps"
+		{
+			"2719305"		"1938604123"
+		}
+	}
+}
+VDF
+  cat >"$library/steamapps/appmanifest_2719305.acf" <<'ACF'
+"AppState"
+{
+	"appid"		"2719305"
+	"name"		"TavinMere"
+	"installdir"		"TavinMere"
+}
+ACF
+  cp -f "$game" "$root/Tavinmere.exe"
+  [ -f "$root/game/archive.rpa" ] || head -c 1048576 /dev/urandom >"$root/game/archive.rpa"
+  [ -f "$root/game/scripts.rpa" ] || head -c 262144 /dev/urandom >"$root/game/scripts.rpa"
+  WINEPREFIX=$prefix "$WINE" reg add 'HKCU\Software\Valve\Steam' /v SteamPath /t REG_SZ \
+    /d 'c:/program files (x86)/steam' /f >/dev/null 2>&1
+  # Wine's desktop process started by reg belongs to no display; end it so the installer's own
+  # start brings up one on the display it is given.
+  WINEPREFIX=$prefix /usr/bin/wineserver -k 2>/dev/null || true
+  WINEPREFIX=$prefix /usr/bin/wineserver -w 2>/dev/null || true
+  local extracted="$prefix/drive_c/TavinMere-Patch"
+  mkdir -p "$extracted"
+  cp -f "$installer" "$extracted/TavinMere-Patch-Installer.exe"
+  if [ ! -f "$extracted/patch.rpa" ] || [ "$(stat -c %s "$extracted/patch.rpa")" != $((patch_mib * 1048576)) ]; then
+    head -c $((patch_mib * 1048576)) /dev/urandom >"$extracted/patch.rpa"
+  fi
+}
+
+# Whether DISPLAY names an X server that answers.
+display_works() {
+  [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1
+}
