@@ -27,10 +27,6 @@ GetDpiForWindowFn dpiForWindowFunction() {
     return function;
 }
 
-bool hasValidLocation(const InstallerApp& app) {
-    return !app.candidates.empty() && app.selectedCandidate < app.candidates.size();
-}
-
 }  // namespace
 
 UINT windowDpi(HWND window) {
@@ -119,7 +115,7 @@ ControlId hitTest(const InstallerApp& app, float W, float H, float x, float y) {
         }
     }
     if (app.uiState == StateCompleted && hits(CloseButton)) return CloseButton;
-    const bool canAct = installing || app.uiState == StateCompleted || (app.patchFound && hasValidLocation(app));
+    const bool canAct = installing || app.uiState == StateCompleted || (app.patchFound && hasValidSelection(app));
     if (canAct && hits(ActionButton)) return ActionButton;
     if (!app.patchFound && hits(OpenAppFolderButton)) return OpenAppFolderButton;
     return None;

@@ -1,12 +1,305 @@
-// Main window painting. (skeleton: to be filled in)
+// The main window's frame: background, panel, patch and location cards, status, progress, buttons,
+// footer, language switch and music button, drawn off-screen and copied in one BitBlt.
 #include "ui/paint.h"
 
-#include "app/installer_app.h"
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
 
-std::wstring patchSizeText(uint64_t) { return {}; }
-void drawMainFrame(const InstallerApp&, DrawContext&, int, int, UINT) {}
+#include "app/installer_app.h"
+#include "audio/music.h"
+#include "ui/layout.h"
+#include "ui/owned.h"
+
+namespace gp = Gdiplus::DllExports;
+using Gdiplus::GpStatus;
+using Gdiplus::Ok;
+
+namespace {
+
+constexpr uint32_t GradientStart = 0xFFFFFAFC;
+constexpr uint32_t GradientEnd = 0xFFF7E7F0;
+constexpr uint32_t Accent = 0xFFF1719E;
+constexpr uint32_t CardFill = 0xCDFFFFFF;
+constexpr uint32_t CardOutline = 0x64E6CAD7;
+constexpr uint32_t SwitchFill = 0xE1FFFFFF;
+constexpr uint32_t SwitchOutline = 0x5FE8CCD8;
+constexpr uint32_t SuccessText = 0xFF268E67;
+constexpr uint32_t GoodText = 0xFF2B8B69;
+constexpr uint32_t WarningText = 0xFFB16719;
+constexpr float PanelRadius = 22.0f;
+constexpr float CardRadius = 14.0f;
+constexpr float MainButtonRadius = 15.0f;
+constexpr const wchar_t* SteamAppId = L"2719305";
+
+RectF offset(const RectF& r, float dx, float dy, float dw, float dh) {
+    return {r.X + dx, r.Y + dy, r.Width + dw, r.Height + dh};
+}
+
+// One text of the frame: the font family and the bold offset rule come from the app.
+struct TextPainter {
+    const InstallerApp& app;
+    DrawContext& dc;
+
+    void operator()(const std::wstring& s, float size, bool bold, uint32_t colour, const RectF& box,
+                    int alignment = AlignNear, int trimming = TrimCharacter) const {
+        drawText(dc, app.fontFamily.get(), s.c_str(), static_cast<int>(s.size()), size,
+                 bold ? StyleBold : StyleRegular, colour, box, alignment, trimming, boldOffsetFor(app.language, bold));
+    }
+    void operator()(TextId id, float size, bool bold, uint32_t colour, const RectF& box, int alignment = AlignNear,
+                    int trimming = TrimCharacter) const {
+        (*this)(std::wstring(text(app.language, id)), size, bold, colour, box, alignment, trimming);
+    }
+};
+
+void fillSolid(DrawContext& dc, uint32_t colour, const RectF& r, bool ellipse) {
+    Brush brush = makeSolidBrush(colour);
+    dc.record(brush.status);
+    dc.record(ellipse ? gp::GdipFillEllipse(dc.graphics, brush.get(), r.X, r.Y, r.Width, r.Height)
+                      : gp::GdipFillRectangle(dc.graphics, brush.get(), r.X, r.Y, r.Width, r.Height));
+}
+
+OwnedPen makePen(DrawContext& dc, uint32_t colour, float width) {
+    Gdiplus::GpPen* raw = nullptr;
+    const GpStatus status = gp::GdipCreatePen1(colour, width, Gdiplus::UnitWorld, &raw);
+    dc.record(status);
+    return OwnedPen(status == Ok ? raw : nullptr);
+}
+
+void drawBackground(const InstallerApp& app, DrawContext& dc, float W, float H) {
+    UINT iw = 0, ih = 0;
+    if (app.backgroundImage) {
+        dc.record(gp::GdipGetImageWidth(app.backgroundImage, &iw));
+        dc.record(gp::GdipGetImageHeight(app.backgroundImage, &ih));
+    }
+    if (iw > 0 && ih > 0) {
+        // Cover: keep the aspect ratio, fill the whole client and crop the overflow evenly on both sides.
+        const float k = std::max(W / static_cast<float>(iw), H / static_cast<float>(ih));
+        const float dw = static_cast<float>(iw) * k;
+        const float dh = static_cast<float>(ih) * k;
+        dc.record(gp::GdipDrawImageRect(dc.graphics, app.backgroundImage, (W - dw) * 0.5f, (H - dh) * 0.5f, dw, dh));
+        return;
+    }
+    Brush gradient = makeGradientBrush({0, 0}, {W, H}, GradientStart, GradientEnd);
+    dc.record(gradient.status);
+    dc.record(gp::GdipFillRectangle(dc.graphics, gradient.get(), 0, 0, W, H));
+}
+
+void drawPanelAndHeader(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const RectF& P) {
+    fillRoundedRect(dc, offset(P, 5, 8, 0, 0), PanelRadius, 0x2A4E3348);
+    fillRoundedRect(dc, P, PanelRadius, 0xE8FFFBFD);
+    strokeRoundedRect(dc, P, PanelRadius, 0x9BFFFFFF);
+    say(Subtitle, 14, false, 0xFF6F5973, {P.X + 22, P.Y + 19, P.Width - 44, 25});
+    say(GameTitle, app.language == English ? 25.0f : 37.0f, true, 0xFF41314B, {P.X + 20, P.Y + 45, P.Width - 42, 54});
+    fillSolid(dc, Accent, {P.X + 22, P.Y + 106, 62, 3}, false);
+}
+
+void drawPatchCard(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const MainLayout& L) {
+    const RectF& Q = L.patchCard;
+    fillRoundedRect(dc, Q, CardRadius, CardFill);
+    strokeRoundedRect(dc, Q, CardRadius, CardOutline);
+    fillSolid(dc, app.patchFound ? 0xFF3DB784 : 0xFFE85B76, {Q.X + 16, Q.Y + 19, 10, 10}, true);
+    say(app.patchFound ? PatchFound : PatchNotFound, 15, true, 0xFF413648, {Q.X + 34, Q.Y + 9, Q.Width - 48, 28});
+    const RectF detail{Q.X + 34, Q.Y + 37, Q.Width - 48, 25};
+    if (app.patchFound) {
+        say(patchSizeText(app.patchSize), 12, false, 0xE16B5F71, detail);
+    } else {
+        say(PlacePatchHint, 12, false, 0xE16B5F71, detail);
+        drawPillButton(app, dc, L.control(OpenAppFolderButton), text(app.language, OpenAppFolder),
+                       app.hoverControl == OpenAppFolderButton, true);
+    }
+}
+
+void drawLocationSection(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const MainLayout& L,
+                         bool validLocation) {
+    const RectF& K = L.locationCard;
+    say(InstallLocation, 13, false, 0xE169586E, L.locationLabel);
+    fillRoundedRect(dc, K, CardRadius, CardFill);
+    strokeRoundedRect(dc, K, CardRadius, CardOutline);
+    const RectF origin{K.X + 16, K.Y + 8, K.Width - 116, 26};
+    if (!validLocation) {
+        say(NoValidFolder, 12, true, 0xFFB5691F, origin);
+    } else {
+        const GameCandidate& selected = app.candidates[app.selectedCandidate];
+        say(selected.manual ? ManualFolder : GameDetected, 12, true, GoodText, origin);
+        say(selected.path, 12, false, 0xF543394B, {K.X + 16, K.Y + 39, K.Width - 32, 39}, AlignNear, TrimPath);
+        if (app.candidates.size() >= 2) {
+            say(candidateCounterText(app), 10, false, 0xBE716375, {K.X + 16, K.Y + K.Height - 23, K.Width - 130, 18});
+            drawArrowButton(dc, L.control(PrevLocationButton), false, app.hoverControl == PrevLocationButton);
+            drawArrowButton(dc, L.control(NextLocationButton), true, app.hoverControl == NextLocationButton);
+        }
+    }
+    // Drawn during an install too, when they cannot be hit and so never look hot.
+    drawPillButton(app, dc, L.control(ChooseFolderButton), text(app.language, ChooseFolder),
+                   app.hoverControl == ChooseFolderButton, true);
+    drawPillButton(app, dc, L.control(DetectAgainButton), text(app.language, DetectAgain),
+                   app.hoverControl == DetectAgainButton, false);
+}
+
+void drawStatusLine(const InstallerApp& app, const TextPainter& say, const MainLayout& L, bool validLocation) {
+    std::wstring line;
+    uint32_t colour = GoodText;
+    if (app.uiState == StateCompleted) {
+        line = std::wstring(text(app.language, InstallComplete)) + L" \u00B7 " + text(app.language, CanStartGame);
+        colour = SuccessText;
+    } else if (app.uiState == StateCancelled) {
+        line = text(app.language, InstallCancelled);
+        colour = WarningText;
+    } else if (app.uiState == StateFailed) {
+        line = app.statusText;
+        colour = 0xFFC33B53;
+    } else if (app.targetIsSource) {
+        line = text(app.language, PatchAlreadyInPlace);
+        colour = SuccessText;
+    } else if (app.targetExists) {
+        line = text(app.language, PatchWillOverwrite);
+        colour = WarningText;
+    } else if (app.patchFound && validLocation) {
+        line = text(app.language, ReadyToInstall);
+    }
+    say(line, 12, false, colour, L.statusLine);
+}
+
+void drawProgressAndButtons(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const MainLayout& L,
+                            bool canAct) {
+    const bool installing = app.uiState == StateInstalling;
+    const bool completed = app.uiState == StateCompleted;
+    if (installing || completed) {
+        const RectF& T = L.progressTrack;
+        fillRoundedRect(dc, T, 4, 0x7DE0CFD7);
+        const float f = completed ? 1.0f : static_cast<float>(app.progressPermille) / 1000.0f;
+        const float fw = f * T.Width;
+        if (fw > 0) fillRoundedRect(dc, {T.X, T.Y, fw, T.Height}, 4, Accent);
+    }
+
+    const RectF& B = L.control(ActionButton);
+    const bool hot = app.hoverControl == ActionButton;
+    uint32_t fill = 0xB4D2CAD2;
+    if (canAct && installing) fill = hot ? 0xF5E05972 : 0xE6C64865;
+    else if (canAct) fill = hot ? 0xFFF97EA9 : 0xFFEC699A;
+    fillRoundedRect(dc, offset(B, 2, 5, 0, 0), MainButtonRadius, 0x225B364E);
+    fillRoundedRect(dc, B, MainButtonRadius, fill);
+    const TextId caption = completed ? LaunchGame : installing ? CancelInstallation : InstallPatch;
+    say(caption, 16, true, canAct ? 0xFFFFFFFF : 0x96FFFFFF, B, AlignCentre);
+
+    if (completed)
+        drawPillButton(app, dc, L.control(CloseButton), text(app.language, CloseInstaller),
+                       app.hoverControl == CloseButton, false);
+}
+
+void drawSpeaker(const InstallerApp& app, DrawContext& dc, const RectF& M) {
+    const MusicPlayer* player = app.musicPlayer;
+    const bool deviceOpen = player && player->waveDevice;
+    const uint32_t colour = deviceOpen ? 0xFF4C3A53 : 0xB48E8491;
+    const float ax = M.X + 7;
+    const float ay = M.Y + M.Height * 0.5f;
+
+    const Gdiplus::PointF body[6] = {{ax, ay - 3},      {ax + 5, ay - 3}, {ax + 11, ay - 9},
+                                     {ax + 11, ay + 9}, {ax + 5, ay + 3}, {ax, ay + 3}};
+    Brush brush = makeSolidBrush(colour);
+    dc.record(brush.status);
+    dc.record(gp::GdipFillPolygon(dc.graphics, brush.get(), body, 6, Gdiplus::FillModeAlternate));
+
+    if (deviceOpen && !player->musicMuted) {
+        OwnedPen wave = makePen(dc, colour, 1.8f);
+        dc.record(gp::GdipDrawArc(dc.graphics, wave.get(), ax + 8, ay - 7, 10, 14, -45, 90));
+        dc.record(gp::GdipDrawArc(dc.graphics, wave.get(), ax + 7, ay - 11, 18, 22, -48, 96));
+    } else {
+        OwnedPen cross = makePen(dc, 0xFFE04A6F, 2.0f);
+        dc.record(gp::GdipDrawLine(dc.graphics, cross.get(), ax + 17, ay - 5, ax + 25, ay + 5));
+        dc.record(gp::GdipDrawLine(dc.graphics, cross.get(), ax + 25, ay - 5, ax + 17, ay + 5));
+    }
+}
+
+void drawLanguageSwitch(const InstallerApp& app, DrawContext& dc, const MainLayout& L) {
+    const RectF& A = L.control(ChipSimplified);
+    const RectF& E = L.control(ChipEnglish);
+    const RectF back{A.X - 7, A.Y - 5, E.X + E.Width - A.X + 14, A.Height + 10};
+    fillRoundedRect(dc, back, 13, SwitchFill);
+    strokeRoundedRect(dc, back, 13, SwitchOutline);
+    drawLanguageChip(app, dc, A, L"简中", SimplifiedChinese, ChipSimplified);
+    drawLanguageChip(app, dc, L.control(ChipTraditional), L"繁中", TraditionalChinese, ChipTraditional);
+    drawLanguageChip(app, dc, E, L"EN", English, ChipEnglish);
+
+    const RectF& M = L.control(MusicToggle);
+    fillRoundedRect(dc, M, 11, app.hoverControl == MusicToggle ? 0xFAFFEBF3 : SwitchFill);
+    strokeRoundedRect(dc, M, 11, SwitchOutline);
+    drawSpeaker(app, dc, M);
+}
+
+}  // namespace
+
+std::wstring patchSizeText(uint64_t size) {
+    wchar_t buffer[64];
+    if (size < 1024) {
+        swprintf(buffer, std::size(buffer), L"%llu %ls", static_cast<unsigned long long>(size), L"B");
+        return buffer;
+    }
+    static const wchar_t* const units[] = {L"KB", L"MB", L"GB", L"TB"};
+    double d = static_cast<double>(size);
+    size_t unit = 0;
+    d /= 1024.0;
+    while (d >= 1024.0 && unit + 1 < std::size(units)) {
+        d /= 1024.0;
+        ++unit;
+    }
+    swprintf(buffer, std::size(buffer), L"%.2f %ls", d, units[unit]);
+    return buffer;
+}
+
+void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT dpi) {
+    w = std::max(w, 1);
+    h = std::max(h, 1);
+    dc.record(gp::GdipSetSmoothingMode(dc.graphics, Gdiplus::SmoothingModeAntiAlias));
+    dc.record(gp::GdipSetInterpolationMode(dc.graphics, Gdiplus::InterpolationModeHighQualityBicubic));
+    dc.record(gp::GdipSetTextRenderingHint(dc.graphics, Gdiplus::TextRenderingHintClearTypeGridFit));
+    const float s = contentScale(w, h, dpi);
+    dc.record(gp::GdipScaleWorldTransform(dc.graphics, s, s, Gdiplus::MatrixOrderPrepend));
+    const float W = static_cast<float>(w) / s;
+    const float H = static_cast<float>(h) / s;
+    const MainLayout L = computeLayout(app.uiState, W, H);
+
+    const bool validLocation = hasValidSelection(app);
+    const bool canAct =
+        app.uiState == StateInstalling || app.uiState == StateCompleted || (app.patchFound && validLocation);
+    const TextPainter say{app, dc};
+
+    drawBackground(app, dc, W, H);
+    drawPanelAndHeader(app, dc, say, L.panel);
+    drawPatchCard(app, dc, say, L);
+    drawLocationSection(app, dc, say, L, validLocation);
+    drawStatusLine(app, say, L, validLocation);
+    drawProgressAndButtons(app, dc, say, L, canAct);
+    const RectF& P = L.panel;
+    say(std::wstring(text(app.language, SteamAppIdLabel)) + L"  " + SteamAppId, 10, false, 0xBE706074,
+        {P.X + 22, P.Y + P.Height - 47, P.Width - 44, 22});
+    drawLanguageSwitch(app, dc, L);
+}
+
 void paintMainWindow(InstallerApp& app) {
     PAINTSTRUCT ps;
-    BeginPaint(app.mainWindow, &ps);
+    HDC paintDc = BeginPaint(app.mainWindow, &ps);
+    RECT client{};
+    GetClientRect(app.mainWindow, &client);
+    const int w = std::max<int>(client.right - client.left, 1);
+    const int h = std::max<int>(client.bottom - client.top, 1);
+
+    // Everything is drawn off-screen and copied at once, so the window never shows a half-drawn frame.
+    // Without a memory DC or bitmap the frame is skipped; the next invalidation tries again.
+    OwnedDc memoryDc(CreateCompatibleDC(paintDc));
+    OwnedGdiObject bitmap(memoryDc ? CreateCompatibleBitmap(paintDc, w, h) : nullptr);
+    if (memoryDc && bitmap) {
+        ScopedSelect selected(memoryDc.get(), bitmap.get());
+        {
+            DrawContext dc;
+            Gdiplus::GpGraphics* raw = nullptr;
+            if (gp::GdipCreateFromHDC(memoryDc.get(), &raw) == Ok) {
+                OwnedGraphics graphics(raw);
+                dc.graphics = graphics.get();
+                drawMainFrame(app, dc, w, h, windowDpi(app.mainWindow));
+            }
+        }
+        BitBlt(paintDc, 0, 0, w, h, memoryDc.get(), 0, 0, SRCCOPY);
+    }
     EndPaint(app.mainWindow, &ps);
 }

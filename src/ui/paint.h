@@ -1,6 +1,8 @@
 // The frame of the main window.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
@@ -8,6 +10,7 @@
 
 struct InstallerApp;
 
+// "1023 B", "1.50 KB", ... up to "TB".
 std::wstring patchSizeText(uint64_t size);
 // Draws one frame of w x h device pixels into the context; used by WM_PAINT, tests and benchmarks.
 void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT dpi);
