@@ -14,6 +14,7 @@
 #include "locate/paths.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
+#include "ui/status_mirror.h"
 
 namespace gp = Gdiplus::DllExports;
 using Gdiplus::Ok;
@@ -271,6 +272,7 @@ int runInstaller(HINSTANCE instance, int showCommand) {
             MessageBoxW(nullptr, L"Unable to create the installer window.", NeutralTitle, MB_ICONERROR);
             exitCode = 1;
         } else {
+            createStatusMirrors(app.mainWindow);
             applyLightTitleBar(app.mainWindow);
             ShowWindow(app.mainWindow, showCommand);
             UpdateWindow(app.mainWindow);

@@ -2,6 +2,8 @@
 // footer, language switch and music button, drawn off-screen and copied in one BitBlt.
 #include "ui/paint.h"
 
+#include "ui/status_mirror.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
@@ -136,28 +138,26 @@ void drawLocationSection(const InstallerApp& app, DrawContext& dc, const TextPai
                    app.hoverControl == DetectAgainButton, false);
 }
 
+struct StatusLine {
+    std::wstring text;
+    uint32_t colour;
+};
+
+StatusLine statusLineOf(const InstallerApp& app, bool validLocation) {
+    if (app.uiState == StateCompleted)
+        return {std::wstring(text(app.language, InstallComplete)) + L" \u00B7 " + text(app.language, CanStartGame),
+                SuccessText};
+    if (app.uiState == StateCancelled) return {text(app.language, InstallCancelled), WarningText};
+    if (app.uiState == StateFailed) return {app.statusText, 0xFFC33B53};
+    if (app.targetIsSource) return {text(app.language, PatchAlreadyInPlace), SuccessText};
+    if (app.targetExists) return {text(app.language, PatchWillOverwrite), WarningText};
+    if (app.patchFound && validLocation) return {text(app.language, ReadyToInstall), GoodText};
+    return {std::wstring(), GoodText};
+}
+
 void drawStatusLine(const InstallerApp& app, const TextPainter& say, const MainLayout& L, bool validLocation) {
-    std::wstring line;
-    uint32_t colour = GoodText;
-    if (app.uiState == StateCompleted) {
-        line = std::wstring(text(app.language, InstallComplete)) + L" \u00B7 " + text(app.language, CanStartGame);
-        colour = SuccessText;
-    } else if (app.uiState == StateCancelled) {
-        line = text(app.language, InstallCancelled);
-        colour = WarningText;
-    } else if (app.uiState == StateFailed) {
-        line = app.statusText;
-        colour = 0xFFC33B53;
-    } else if (app.targetIsSource) {
-        line = text(app.language, PatchAlreadyInPlace);
-        colour = SuccessText;
-    } else if (app.targetExists) {
-        line = text(app.language, PatchWillOverwrite);
-        colour = WarningText;
-    } else if (app.patchFound && validLocation) {
-        line = text(app.language, ReadyToInstall);
-    }
-    say(line, 12, false, colour, L.statusLine);
+    const StatusLine line = statusLineOf(app, validLocation);
+    say(line.text, 12, false, line.colour, L.statusLine);
 }
 
 void drawProgressAndButtons(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const MainLayout& L,
@@ -302,4 +302,12 @@ void paintMainWindow(InstallerApp& app) {
         BitBlt(paintDc, 0, 0, w, h, memoryDc.get(), 0, 0, SRCCOPY);
     }
     EndPaint(app.mainWindow, &ps);
+
+    // What was just drawn, for readers that cannot see pixels.
+    const bool validLocation = hasValidSelection(app);
+    std::wstring status = text(app.language, app.patchFound ? PatchFound : PatchNotFound);
+    const std::wstring line = statusLineOf(app, validLocation).text;
+    if (!line.empty()) status += L"\n" + line;
+    updateStatusMirror(app.mainWindow, StatusMirrorId, status);
+    updateStatusMirror(app.mainWindow, LocationMirrorId, validLocation ? selectedGameCandidate(app)->path : std::wstring());
 }
