@@ -113,6 +113,70 @@ std::wstring makeGame(const std::wstring& root) {
     return root + L"\\game";
 }
 
+ChildProcess::~ChildProcess() {
+    if (!started) return;
+    if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 99);
+    WaitForSingleObject(info.hProcess, 5000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+DWORD ChildProcess::waitForExit(DWORD timeoutMs) const {
+    if (!started || WaitForSingleObject(info.hProcess, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(info.hProcess, &code);
+    return code;
+}
+
+bool startProcess(ChildProcess& child, const std::wstring& exe, const std::wstring& arguments,
+                  const std::wstring& folder, const std::vector<std::wstring>& extraEnvironment) {
+    std::vector<wchar_t> environment;
+    wchar_t* strings = GetEnvironmentStringsW();
+    for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1)
+        environment.insert(environment.end(), entry, entry + wcslen(entry) + 1);
+    FreeEnvironmentStringsW(strings);
+    for (const std::wstring& entry : extraEnvironment)
+        environment.insert(environment.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+    environment.push_back(L'\0');
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    child.started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                   CREATE_UNICODE_ENVIRONMENT, environment.data(), folder.c_str(), &startup,
+                                   &child.info) != FALSE;
+    return child.started;
+}
+
+HWND findWindowOfProcess(DWORD processId, const wchar_t* className) {
+    struct Search {
+        DWORD processId;
+        const wchar_t* className;
+        HWND found;
+    } search{processId, className, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t name[128] = {};
+            GetClassNameW(window, name, 128);
+            if (owner != s->processId || wcscmp(name, s->className) != 0) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND waitForWindowOfProcess(const ChildProcess& child, const wchar_t* className, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (GetTickCount64() < end) {
+        if (HWND window = findWindowOfProcess(child.info.dwProcessId, className)) return window;
+        if (WaitForSingleObject(child.info.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
+    }
+    return nullptr;
+}
+
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);

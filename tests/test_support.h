@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A fresh folder under the temporary folder, removed with everything in it at the end of the scope.
 class TempDir {
@@ -33,3 +34,23 @@ std::wstring buildFolder();
 
 // Lays out <root>\Tavinmere.exe and <root>\game\data.rpa; returns root\game.
 std::wstring makeGame(const std::wstring& root);
+
+// A started process, terminated at the end of the scope if still running.
+struct ChildProcess {
+    PROCESS_INFORMATION info{};
+    bool started = false;
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+    // The exit code once the process has ended within the time, else STILL_ACTIVE.
+    DWORD waitForExit(DWORD timeoutMs) const;
+};
+
+// Starts exe with the arguments in the folder, with the current environment plus extra "NAME=value" entries.
+bool startProcess(ChildProcess& child, const std::wstring& exe, const std::wstring& arguments,
+                  const std::wstring& folder, const std::vector<std::wstring>& extraEnvironment = {});
+// A top-level window of the process with the class name, or null.
+HWND findWindowOfProcess(DWORD processId, const wchar_t* className);
+// Polls for such a window until the time is out or the process has ended.
+HWND waitForWindowOfProcess(const ChildProcess& child, const wchar_t* className, DWORD timeoutMs);
