@@ -169,3 +169,37 @@ TEST(Widgets, LanguageChipLooks) {
     EXPECT_GT(plain.ink(10, 5, 50, 31), 0u);
     EXPECT_EQ(plain.ink(0, 0, 8, 36), 0u);
 }
+
+// Each chip's label comes out exactly as the chip's own language font draws it, whatever the current
+// language; the Latin font would draw the CJK labels as empty boxes.
+TEST(Widgets, LanguageChipLabelsUseTheirOwnLanguagesFont) {
+    struct Chip {
+        int32_t current;
+        const wchar_t* label;
+        int32_t language;
+    };
+    const Chip chips[] = {{English, L"简中", SimplifiedChinese},
+                          {English, L"繁中", TraditionalChinese},
+                          {SimplifiedChinese, L"EN", English}};
+    const RectF r{0, 0, 58, 36};
+    for (const Chip& chip : chips) {
+        InstallerApp app;
+        app.language = chip.current;
+        app.fontFamily = createFontFamily(chip.current);
+        Canvas drawn(60, 40), own(60, 40), current(60, 40);
+        drawLanguageChip(app, drawn.dc, r, chip.label, chip.language, 1);
+        const OwnedFontFamily ownFamily = createFontFamily(chip.language);
+        drawText(own.dc, ownFamily.get(), chip.label, -1, 11, StyleRegular, 0xFF46374E, r, AlignCentre, TrimCharacter, 0);
+        drawText(current.dc, app.fontFamily.get(), chip.label, -1, 11, StyleRegular, 0xFF46374E, r, AlignCentre,
+                 TrimCharacter, 0);
+        int sameAsOwn = 0, sameAsCurrent = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 60; ++x) {
+                sameAsOwn += drawn.pixel(x, y) == own.pixel(x, y) ? 1 : 0;
+                sameAsCurrent += drawn.pixel(x, y) == current.pixel(x, y) ? 1 : 0;
+            }
+        EXPECT_GT(drawn.ink(0, 0, 60, 40), 0u);
+        EXPECT_EQ(sameAsOwn, 60 * 40) << narrow(chip.label);
+        if (chip.language != English) EXPECT_LT(sameAsCurrent, 60 * 40) << narrow(chip.label);
+    }
+}

@@ -156,6 +156,28 @@ TEST(Frame, GradientWithoutPictureAndCoverWithIt) {
     releaseInstallerApp(f.app);
 }
 
+// The unselected Chinese chips look the same in the English window as in the Simplified Chinese one:
+// their labels are drawn in their own script's font, not as the boxes of the Latin font.
+TEST(Frame, EnglishWindowDrawsTheChineseChipLabels) {
+    Frame english, chinese;
+    chinese.app.language = SimplifiedChinese;
+    chinese.app.fontFamily = createFontFamily(SimplifiedChinese);
+    Canvas e(920, 620), z(920, 620);
+    english.draw(e);
+    chinese.draw(z);
+    const RectF chip = english.layout().control(ChipTraditional);
+    const int x0 = static_cast<int>(chip.X), y0 = static_cast<int>(chip.Y);
+    const int x1 = static_cast<int>(chip.X + chip.Width), y1 = static_cast<int>(chip.Y + chip.Height);
+    int differing = 0, dark = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            differing += e.pixel(x, y) != z.pixel(x, y) ? 1 : 0;
+            dark += channel(e.pixel(x, y), 8) < 0xC0 ? 1 : 0;
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(dark, 20);  // the label has ink
+}
+
 TEST(Frame, GdiObjectsStayConstantOverManyPaintsAndLanguageSwitches) {
     Frame f;
     registerWindowClass(GetModuleHandleW(nullptr), MainWindowClass, mainWindowProc);

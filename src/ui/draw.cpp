@@ -165,7 +165,15 @@ void drawLanguageChip(const InstallerApp& app, DrawContext& dc, const RectF& rec
     if (selected || app.hoverControl == controlId)
         fillRoundedRect(dc, rect, ChipRadius, selected ? ChipSelectedFill : ChipHoverFill);
     const std::wstring caption = text ? text : L"";
-    drawText(dc, app.fontFamily.get(), caption.c_str(), static_cast<int>(caption.size()), ChipTextSize,
+    // Each chip names its language in that language's own script, so it takes that language's font:
+    // the Latin interface font has no CJK glyphs, and GDI+ does not fall back to another font.
+    OwnedFontFamily ownFamily;
+    const FontFamily* family = app.fontFamily.get();
+    if (language != app.language) {
+        ownFamily = createFontFamily(language);
+        family = ownFamily.get();
+    }
+    drawText(dc, family, caption.c_str(), static_cast<int>(caption.size()), ChipTextSize,
              selected ? StyleBold : StyleRegular, selected ? ChipSelectedText : ChipText, rect, AlignCentre,
              TrimCharacter, boldOffsetFor(app.language, selected));
 }
