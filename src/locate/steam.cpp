@@ -1,9 +1,214 @@
-// Steam library discovery. (skeleton: to be filled in)
+// Steam library discovery: registry, default folders, fixed drives and each root's libraryfolders.vdf.
 #include "locate/steam.h"
 
-std::wstring readRegistryPath(HKEY, const std::wstring&, const std::wstring&, REGSAM) { return {}; }
-void addSteamRoot(SteamRootList&, const std::wstring&) {}
-std::wstring readTextFile(const std::wstring&) { return {}; }
-std::vector<std::wstring> extractQuotedStrings(const std::wstring&) { return {}; }
-SteamRootList buildSteamRootList() { return {}; }
-std::vector<std::wstring> findSteamLibraries() { return {}; }
+#include <cwctype>
+
+#include "locate/paths.h"
+
+namespace {
+
+constexpr const wchar_t* SteamKeyUser = L"Software\\Valve\\Steam";
+constexpr const wchar_t* SteamKeyMachine = L"SOFTWARE\\Valve\\Steam";
+constexpr DWORD EnvironmentBufferChars = 32768;
+constexpr DWORD DriveBufferChars = 512;
+constexpr LONGLONG MaxTextFileBytes = 16 * 1024 * 1024;
+
+// Closes the key on every way out of readRegistryPath.
+class OpenKey {
+public:
+    OpenKey(HKEY hive, const std::wstring& subkey, REGSAM view) {
+        if (RegOpenKeyExW(hive, subkey.c_str(), 0, KEY_QUERY_VALUE | view, &key_) != ERROR_SUCCESS) key_ = nullptr;
+    }
+    ~OpenKey() {
+        if (key_) RegCloseKey(key_);
+    }
+    OpenKey(const OpenKey&) = delete;
+    OpenKey& operator=(const OpenKey&) = delete;
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+std::wstring upToFirstZero(const wchar_t* text) { return std::wstring(text); }
+
+std::wstring expandEnvironment(const std::wstring& value) {
+    const DWORD needed = ExpandEnvironmentStringsW(value.c_str(), nullptr, 0);
+    if (needed == 0) return value;
+    std::vector<wchar_t> buffer(static_cast<size_t>(needed) + 1, L'\0');
+    if (ExpandEnvironmentStringsW(value.c_str(), buffer.data(), static_cast<DWORD>(buffer.size())) == 0) return value;
+    return upToFirstZero(buffer.data());
+}
+
+// The variable's value, or empty when it is unset or does not fit the buffer.
+std::wstring environmentFolder(const wchar_t* name) {
+    std::vector<wchar_t> buffer(EnvironmentBufferChars, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name, buffer.data(), EnvironmentBufferChars);
+    if (length < 1 || length > EnvironmentBufferChars - 1) return {};
+    return std::wstring(buffer.data(), length);
+}
+
+int decodedLength(UINT codePage, DWORD flags, const std::vector<char>& bytes, DWORD count) {
+    return MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(count), nullptr, 0);
+}
+
+bool isAllDigits(const std::wstring& s) {
+    if (s.empty()) return false;
+    for (wchar_t c : s) {
+        if (!std::iswdigit(c)) return false;
+    }
+    return true;
+}
+
+bool containsIgnoreCase(const std::vector<std::wstring>& list, const std::wstring& path) {
+    for (const std::wstring& entry : list) {
+        if (equalsIgnoreCase(entry, path)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::wstring readRegistryPath(HKEY hive, const std::wstring& subkey, const std::wstring& name, REGSAM view) {
+    OpenKey key(hive, subkey, view);
+    if (!key.get()) return {};
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
+    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size < 2) return {};
+
+    // Two spare characters: the stored data need not end with a terminator.
+    std::vector<wchar_t> buffer(static_cast<size_t>(size) / 2 + 2, L'\0');
+    DWORD bytes = size;
+    if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
+        ERROR_SUCCESS)
+        return {};
+    std::wstring value = upToFirstZero(buffer.data());
+    if (type == REG_EXPAND_SZ) value = expandEnvironment(value);
+    return normalizePath(value);
+}
+
+void addSteamRoot(SteamRootList& list, const std::wstring& text) {
+    const std::wstring path = normalizePath(text);
+    if (path.empty() || !isExistingDirectory(path) || containsIgnoreCase(list, path)) return;
+    list.push_back(path);
+}
+
+std::wstring readTextFile(const std::wstring& path) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) return {};
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 1 || size.QuadPart > MaxTextFileBytes) return {};
+
+    std::vector<char> bytes(static_cast<size_t>(size.QuadPart), 0);
+    DWORD read = 0;
+    if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) return {};
+
+    UINT codePage = CP_UTF8;
+    DWORD flags = MB_ERR_INVALID_CHARS;
+    int length = decodedLength(codePage, flags, bytes, read);
+    if (length == 0) {
+        codePage = CP_ACP;
+        flags = 0;
+        length = decodedLength(codePage, flags, bytes, read);
+    }
+    if (length < 1) return {};
+    std::wstring text(static_cast<size_t>(length), L'\0');
+    if (MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(read), &text[0], length) != length)
+        return {};
+    if (!text.empty() && text[0] == L'\xFEFF') text.erase(0, 1);
+    return text;
+}
+
+std::vector<std::wstring> extractQuotedStrings(const std::wstring& text) {
+    std::vector<std::wstring> tokens;
+    const size_t n = text.size();
+    size_t i = 0;
+    while (i < n) {
+        if (text[i] != L'"') {
+            ++i;
+            continue;
+        }
+        ++i;
+        std::wstring token;
+        while (i < n && text[i] != L'"') {
+            if (text[i] == L'\\' && i + 1 < n && (text[i + 1] == L'\\' || text[i + 1] == L'"')) {
+                token += text[i + 1];
+                i += 2;
+                continue;
+            }
+            token += text[i];
+            ++i;
+        }
+        if (i < n) ++i;  // the closing quote
+        tokens.push_back(std::move(token));
+    }
+    return tokens;
+}
+
+SteamRootList buildSteamRootList() {
+    SteamRootList roots;
+    addSteamRoot(roots, readRegistryPath(HKEY_CURRENT_USER, SteamKeyUser, L"SteamPath", 0));
+    addSteamRoot(roots, readRegistryPath(HKEY_CURRENT_USER, SteamKeyUser, L"InstallPath", 0));
+    for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)})
+        addSteamRoot(roots, readRegistryPath(HKEY_LOCAL_MACHINE, SteamKeyMachine, L"InstallPath", view));
+    for (const wchar_t* variable : {L"ProgramFiles(x86)", L"ProgramFiles"}) {
+        const std::wstring folder = environmentFolder(variable);
+        if (!folder.empty()) addSteamRoot(roots, joinPath(folder, L"Steam"));
+    }
+    addSteamRoot(roots, L"C:\\Program Files (x86)\\Steam");
+    addSteamRoot(roots, L"C:\\Program Files\\Steam");
+
+    std::vector<wchar_t> drives(DriveBufferChars, L'\0');
+    const DWORD length = GetLogicalDriveStringsW(DriveBufferChars, drives.data());
+    if (length < 1 || length > DriveBufferChars - 1 || drives[0] == L'\0') return roots;
+    for (const wchar_t* drive = drives.data(); *drive; drive += wcslen(drive) + 1) {
+        if (GetDriveTypeW(drive) != DRIVE_FIXED) continue;
+        const std::wstring root = drive;
+        const std::wstring games = joinPath(root, L"Games");
+        addSteamRoot(roots, root);
+        addSteamRoot(roots, joinPath(root, L"Steam"));
+        addSteamRoot(roots, joinPath(root, L"SteamLibrary"));
+        addSteamRoot(roots, joinPath(games, L"Steam"));
+        addSteamRoot(roots, joinPath(games, L"SteamLibrary"));
+    }
+    return roots;
+}
+
+std::vector<std::wstring> findSteamLibraries() {
+    std::vector<std::wstring> libraries;
+    for (const std::wstring& root : buildSteamRootList()) {
+        std::vector<std::wstring> perRoot{normalizePath(root)};
+        const std::wstring vdf = joinPath(joinPath(root, L"steamapps"), L"libraryfolders.vdf");
+        const std::vector<std::wstring> tokens = extractQuotedStrings(readTextFile(vdf));
+        for (size_t i = 1; i < tokens.size(); ++i) {
+            const std::wstring& key = tokens[i - 1];
+            if (!equalsIgnoreCase(key, L"path") && !isAllDigits(key)) continue;
+            const std::wstring value = normalizePath(tokens[i]);
+            // Only drive-letter paths: a library on a share would stall every detection run when it is offline.
+            if (value.size() < 3 || value[1] != L':' || !isExistingDirectory(value) ||
+                containsIgnoreCase(perRoot, value))
+                continue;
+            perRoot.push_back(value);
+        }
+        for (const std::wstring& library : perRoot) {
+            if (!containsIgnoreCase(libraries, library)) libraries.push_back(library);
+        }
+    }
+    return libraries;
+}
