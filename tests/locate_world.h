@@ -123,31 +123,50 @@ private:
     bool ok_ = false;
 };
 
-// Runs a Unix program through Wine's start of non-PE executables; true when it exited.
+// Starts a Unix program through Wine's start of non-PE executables. Wine hands back no usable process
+// handle for it, so callers wait for the program's effect instead.
 inline bool runUnix(const std::wstring& commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     std::wstring line = commandLine;
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    // Named apart, or CreateProcessW would look for the program with ".exe" added.
+    const std::wstring program = commandLine.substr(0, commandLine.find(L' '));
+    if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
-    const bool ended = WaitForSingleObject(info.hProcess, 10000) == WAIT_OBJECT_0;
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return ended;
+    if (info.hThread) CloseHandle(info.hThread);
+    if (info.hProcess) CloseHandle(info.hProcess);
+    return true;
 }
 
-// A Unix symbolic link at link (a Windows path) pointing at target (a Windows path).
+// A Unix path as an argument of a Unix program: Wine hands the wide text over as UTF-8.
+inline std::wstring unixArgument(const std::wstring& windowsPath) {
+    const std::string u = unixPathOf(windowsPath);
+    std::wstring out(u.size(), L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, u.data(), static_cast<int>(u.size()), &out[0],
+                                      static_cast<int>(out.size()));
+    out.resize(static_cast<size_t>(n > 0 ? n : 0));
+    return L"\"" + out + L"\"";
+}
+
+// Waits for a Unix program's effect: Wine may report a started Unix process as ended at once.
+inline bool becomes(const std::wstring& path, bool present) {
+    for (int i = 0; i < 200; ++i) {
+        if ((GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
+        Sleep(25);
+    }
+    return false;
+}
+
+// A Unix symbolic link at link pointing at target (both Windows paths); CreateSymbolicLinkW is a no-op
+// in this Wine, so ln makes it.
 inline bool makeUnixSymlink(const std::wstring& link, const std::wstring& target) {
-    const std::string l = unixPathOf(link);
-    const std::string t = unixPathOf(target);
-    if (l.empty() || t.empty()) return false;
-    std::wstring command = L"Z:\\bin\\ln -sfn \"";
-    for (char c : t) command += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    command += L"\" \"";
-    for (char c : l) command += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    command += L"\"";
-    return runUnix(command) && GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return runUnix(L"Z:\\bin\\ln -sfn " + unixArgument(target) + L" " + unixArgument(link)) && becomes(link, true);
+}
+
+// Removes the link itself, never what it points at.
+inline bool removeUnixSymlink(const std::wstring& link) {
+    return runUnix(L"Z:\\bin\\rm -f " + unixArgument(link)) && becomes(link, false);
 }
 
 // A libraryfolders.vdf in Steam's nested layout naming the folders, backslashes doubled.
