@@ -200,6 +200,8 @@ TEST(Widgets, LanguageChipLabelsUseTheirOwnLanguagesFont) {
             }
         EXPECT_GT(drawn.ink(0, 0, 60, 40), 0u);
         EXPECT_EQ(sameAsOwn, 60 * 40) << narrow(chip.label);
-        if (chip.language != English) EXPECT_LT(sameAsCurrent, 60 * 40) << narrow(chip.label);
+        if (chip.language != English) {
+            EXPECT_LT(sameAsCurrent, 60 * 40) << narrow(chip.label);
+        }
     }
 }

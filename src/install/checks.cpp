@@ -1,11 +1,137 @@
-// Patch source and target checks. (skeleton: to be filled in)
+// Patch source and target checks: what lies at both ends of the copy, and the checks before it starts.
 #include "install/checks.h"
 
-#include "app/installer_app.h"
+#include <windows.h>
 
-uint64_t fileSizeOf(const std::wstring&) { return 0; }
-bool isSameFile(const std::wstring&, const std::wstring&) { return false; }
-std::wstring targetPathOf(const InstallerApp&) { return {}; }
-void refreshTargetState(InstallerApp&) {}
-bool hasRoomForPatch(uint64_t, uint64_t, uint64_t) { return true; }
-void startInstall(InstallerApp&) {}
+#include "app/installer_app.h"
+#include "install/error_text.h"
+#include "install/launch.h"
+#include "install/worker.h"
+#include "locate/candidates.h"
+#include "locate/paths.h"
+
+namespace {
+
+constexpr const wchar_t* PatchFileName = L"patch.rpa";
+constexpr uint64_t MaxSpaceMargin = 8ull * 1024 * 1024;
+// Read attributes only, and share everything, so that asking never disturbs a game holding the file.
+constexpr DWORD IdentityAccess = FILE_READ_ATTRIBUTES;
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+struct ScopedHandle {
+    HANDLE handle;
+    explicit ScopedHandle(HANDLE h) : handle(h) {}
+    ~ScopedHandle() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+    bool valid() const { return handle != INVALID_HANDLE_VALUE; }
+};
+
+HANDLE openForIdentity(const std::wstring& path) {
+    return CreateFileW(toLongPath(path).c_str(), IdentityAccess, ShareAll, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool enoughSpaceAt(const std::wstring& target, uint64_t patchSize) {
+    ULARGE_INTEGER freeBytes{};
+    // A volume that cannot be asked is not refused: the copy reports a real shortage itself.
+    if (!GetDiskFreeSpaceExW(parentFolder(target).c_str(), &freeBytes, nullptr, nullptr)) return true;
+    const uint64_t existing = isExistingFile(target) ? fileSizeOf(target) : 0;
+    return hasRoomForPatch(freeBytes.QuadPart, existing, patchSize);
+}
+
+}  // namespace
+
+uint64_t fileSizeOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool isSameFile(const std::wstring& a, const std::wstring& b) {
+    if (equalsIgnoreCase(normalizePath(a), normalizePath(b))) return true;
+    ScopedHandle first(openForIdentity(a));
+    if (!first.valid()) return false;
+    ScopedHandle second(openForIdentity(b));
+    if (!second.valid()) return false;
+    BY_HANDLE_FILE_INFORMATION infoA{};
+    BY_HANDLE_FILE_INFORMATION infoB{};
+    if (!GetFileInformationByHandle(first.handle, &infoA) || !GetFileInformationByHandle(second.handle, &infoB))
+        return false;
+    return infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber && infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
+           infoA.nFileIndexLow == infoB.nFileIndexLow;
+}
+
+std::wstring targetPathOf(const InstallerApp& app) {
+    const GameCandidate* selected = selectedGameCandidate(app);
+    return selected ? joinPath(selected->path, PatchFileName) : std::wstring();
+}
+
+void refreshTargetState(InstallerApp& app) {
+    app.targetExists = false;
+    app.targetIsSource = false;
+    const std::wstring target = targetPathOf(app);
+    if (target.empty()) return;
+    app.targetExists = isExistingFile(target);
+    if (app.targetExists && app.patchFound) app.targetIsSource = isSameFile(app.patchSourcePath, target);
+}
+
+bool hasRoomForPatch(uint64_t freeBytes, uint64_t existingTargetBytes, uint64_t patchSize) {
+    const uint64_t available = freeBytes + existingTargetBytes;
+    // So much room that the sum wraps around cannot be too little.
+    if (available < freeBytes) return true;
+    const uint64_t margin = patchSize < MaxSpaceMargin ? patchSize : MaxSpaceMargin;
+    const uint64_t needed = patchSize + margin;
+    if (needed < patchSize) return false;
+    return available >= needed;
+}
+
+void startInstall(InstallerApp& app) {
+    if (app.uiState == StateInstalling) return;
+    if (app.uiState == StateCompleted) {
+        launchGame(app);
+        return;
+    }
+
+    app.patchFound = isExistingFile(app.patchSourcePath);
+    app.patchSize = app.patchFound ? fileSizeOf(app.patchSourcePath) : 0;
+    if (!hasValidSelection(app) || !app.patchFound) {
+        requestRepaint(app);
+        return;
+    }
+    if (app.patchSize == 0) {
+        showMessage(app, text(app.language, PatchEmpty), MB_ICONWARNING);
+        return;
+    }
+
+    const std::wstring target = targetPathOf(app);
+    if (isExistingFile(target) && isSameFile(app.patchSourcePath, target)) {
+        app.uiState = StateCompleted;
+        app.progressPermille = 1000;
+        app.targetIsSource = true;
+        requestRepaint(app);
+        return;
+    }
+
+    if (!enoughSpaceAt(target, app.patchSize)) {
+        app.uiState = StateFailed;
+        app.statusText = text(app.language, NotEnoughSpace);
+        showMessage(app, app.statusText.c_str(), MB_ICONERROR);
+        requestRepaint(app);
+        return;
+    }
+
+    if (!startWorker(app, app.patchSourcePath, target)) {
+        const DWORD code = GetLastError();
+        app.uiState = StateFailed;
+        app.statusText = std::wstring(text(app.language, CopyFailed)) + L": " + systemErrorText(code);
+        requestRepaint(app);
+        return;
+    }
+    app.uiState = StateInstalling;
+    app.progressPermille = 0;
+    app.statusText.clear();
+    requestRepaint(app);
+}

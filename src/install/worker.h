@@ -26,6 +26,10 @@ struct InstallJob {
 // Starts a copy job; false (with GetLastError set) when the thread cannot be created.
 bool startWorker(InstallerApp& app, const std::wstring& source, const std::wstring& target);
 DWORD WINAPI copyWorkerMain(LPVOID job);
+// Copies the job's source over its target in the manner of CopyFileExW with flags 0, calling
+// copyProgress before the first chunk and after every one; a copy that is cancelled, fails, or leaves
+// a target of another size than the source removes the file it wrote. Returns the Win32 code, 0 on success.
+DWORD copyJobFile(InstallJob& job, const std::wstring& longSource, const std::wstring& longTarget);
 DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
                             LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred, DWORD streamNumber,
                             DWORD callbackReason, HANDLE sourceFile, HANDLE destinationFile, LPVOID context);

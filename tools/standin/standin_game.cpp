@@ -1,5 +1,6 @@
 // A stand-in for Tavinmere.exe: shows a window saying it started and leaves a marker file
-// (started.txt in its working directory) so that scripts can tell that it ran.
+// (started.txt in its working directory, holding that folder) so that scripts can tell that it ran,
+// and its command line in arguments.txt beside it for the tests of how it was started.
 #include <windows.h>
 
 namespace {
@@ -21,17 +22,21 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+void writeMarker(const wchar_t* name, const wchar_t* text) {
+    HANDLE marker = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (marker == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(marker, text, static_cast<DWORD>(lstrlenW(text) * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(marker);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     wchar_t cwd[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, cwd);
-    HANDLE marker = CreateFileW(L"started.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (marker != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(marker, cwd, static_cast<DWORD>(lstrlenW(cwd) * sizeof(wchar_t)), &written, nullptr);
-        CloseHandle(marker);
-    }
+    writeMarker(L"arguments.txt", GetCommandLineW());
+    writeMarker(L"started.txt", cwd);
     WNDCLASSW wc{};
     wc.lpfnWndProc = procedure;
     wc.hInstance = instance;
