@@ -7,7 +7,12 @@
 
 #include "app/texts.h"
 
+struct DrawContext;
+
 constexpr const wchar_t* LanguageWindowClass = L"GenericPatchInstallerLanguage";
+constexpr const wchar_t* LanguageWindowTitle = L"TavinMere · Patch Installer";
+constexpr float LanguageDesignWidth = 650.0f;
+constexpr float LanguageDesignHeight = 280.0f;
 
 struct LanguageWindowState {
     HINSTANCE instance = nullptr;
@@ -18,8 +23,12 @@ struct LanguageWindowState {
     bool leaveTracking = false;
 };
 
+// Content scale for a client of the given device size; a dimension of 0 or less leaves the DPI ratio.
 float languageScale(int clientWidth, int clientHeight, UINT dpi);
-// The card under a logical point, -1 for none.
+// The card under a logical point, -1 for none; edges belong to the card.
 int32_t languageCardAt(float x, float y);
+// Draws the whole frame in logical pixels on a canvas W logical pixels wide and H high.
+void paintLanguageContent(DrawContext& dc, const LanguageWindowState& state, float W, float H);
 LRESULT CALLBACK languageWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// 0, 1 or 2 for the chosen Language; -1 when the window was closed or could not be made.
 int32_t runLanguageWindow(HINSTANCE instance);

@@ -173,3 +173,12 @@ scenario_close_during_copy() {
   expect_exit_code 0
   no_file "$GAME_ROOT/game/patch.rpa"
 }
+
+scenario_language_escape() {
+  start_installer
+  wait_window "$LANGUAGE"
+  key Escape
+  expect_exit_code 0
+  probe wait "$MAIN" 1 && fail "a main window was opened"
+  no_file "$GAME_ROOT/game/patch.rpa"
+}
