@@ -2,7 +2,9 @@
 // client positions, hover and cursor, keys, language switches and closing during a copy.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -86,6 +88,63 @@ struct MessageBoxAnswer {
     ~MessageBoxAnswer() {
         if (thread.joinable()) thread.join();
     }
+};
+
+// Cancels the folder picker that the UI thread shows, noting its title and owner. A picker of
+// another title is cancelled too once the wait is over, so that a failing test never hangs.
+struct PickerCanceller {
+    DWORD uiThread = GetCurrentThreadId();
+    std::wstring title;
+    HWND owner = nullptr;
+    std::thread thread;
+
+    explicit PickerCanceller(const std::wstring& expected) {
+        thread = std::thread([this, expected] {
+            for (int i = 0; i < 1000; ++i) {
+                HWND picker = FindWindowW(nullptr, expected.c_str());
+                if (!picker && i >= 500) picker = anyDialogOfThread(uiThread);
+                if (picker && IsWindowVisible(picker) && GetWindowThreadProcessId(picker, nullptr) == uiThread) {
+                    wchar_t buffer[256] = {};
+                    GetWindowTextW(picker, buffer, static_cast<int>(std::size(buffer)));
+                    title = buffer;
+                    owner = GetWindow(picker, GW_OWNER);
+                    PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+                    return;
+                }
+                Sleep(10);
+            }
+        });
+    }
+    ~PickerCanceller() {
+        if (thread.joinable()) thread.join();
+    }
+    static HWND anyDialogOfThread(DWORD threadId) {
+        HWND found = nullptr;
+        EnumThreadWindows(
+            threadId,
+            [](HWND w, LPARAM out) {
+                wchar_t name[16] = {};
+                GetClassNameW(w, name, static_cast<int>(std::size(name)));
+                if (std::wstring(name) != L"#32770" || !IsWindowVisible(w)) return TRUE;
+                *reinterpret_cast<HWND*>(out) = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+};
+
+// Holds the Control key down in this thread's keyboard state for a scope.
+struct ControlKeyDown {
+    BYTE saved[256] = {};
+    ControlKeyDown() {
+        GetKeyboardState(saved);
+        BYTE keys[256];
+        std::copy(std::begin(saved), std::end(saved), keys);
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+    }
+    ~ControlKeyDown() { SetKeyboardState(saved); }
 };
 
 }  // namespace
@@ -250,4 +309,59 @@ TEST_F(MainWindowFixture, SizeLimitsComeFromTheWorkArea) {
     GetWindowRect(window, &now);
     EXPECT_EQ(now.left, 10);
     EXPECT_EQ(now.bottom - now.top, 700);
+}
+
+TEST_F(MainWindowFixture, F5RunsANewDetectionInEveryState) {
+    TempDir dir;
+    const std::wstring game = makeGame(dir / L"TavinMere");
+    makeDirs(dir / L"installer");
+    app.installerDir = dir / L"installer";
+    app.patchSourcePath = dir / L"installer\\patch.rpa";
+    writeFileOfSize(app.patchSourcePath, 12345);
+    app.chosenFolder = game;
+    app.uiState = StateFailed;
+    app.statusText = L"an earlier failure";
+    app.progressPermille = 400;
+    settle();
+    SendMessageW(window, WM_KEYDOWN, VK_F5, 0);
+    ASSERT_FALSE(app.candidates.empty());
+    EXPECT_EQ(_wcsicmp(app.candidates[0].path.c_str(), game.c_str()), 0);
+    EXPECT_TRUE(app.candidates[0].manual);
+    EXPECT_EQ(app.selectedCandidate, 0u);
+    EXPECT_TRUE(app.patchFound);
+    EXPECT_EQ(app.patchSize, 12345u);
+    EXPECT_EQ(app.uiState, StateReady);
+    EXPECT_TRUE(app.statusText.empty());
+    EXPECT_EQ(app.progressPermille, 0);
+    EXPECT_TRUE(repaintPending());
+
+    // During a copy the key still works, but the install goes on.
+    app.uiState = StateInstalling;
+    app.installJob = std::make_unique<InstallJob>();
+    app.progressPermille = 500;
+    DeleteFileW(app.patchSourcePath.c_str());
+    SendMessageW(window, WM_KEYDOWN, VK_F5, 0);
+    EXPECT_EQ(app.uiState, StateInstalling);
+    EXPECT_EQ(app.progressPermille, 0);
+    EXPECT_FALSE(app.patchFound);
+    EXPECT_EQ(app.installJob->cancelRequested.load(), 0);
+}
+
+TEST_F(MainWindowFixture, ControlBOpensTheFolderPickerAndCancellingChangesNothing) {
+    TempDir dir;
+    const std::wstring game = makeGame(dir / L"TavinMere");
+    app.candidates.push_back({game, false, 950, 0});
+    {
+        ControlKeyDown control;
+        PickerCanceller canceller(text(English, SelectGameFolderTitle));
+        SendMessageW(window, WM_KEYDOWN, 'B', 0);  // returns once the picker is closed
+        canceller.thread.join();
+        EXPECT_EQ(canceller.title, text(English, SelectGameFolderTitle));
+        EXPECT_EQ(canceller.owner, window);
+    }
+    ASSERT_EQ(app.candidates.size(), 1u);
+    EXPECT_EQ(app.candidates[0].path, game);
+    EXPECT_FALSE(app.candidates[0].manual);
+    EXPECT_TRUE(app.chosenFolder.empty());
+    EXPECT_TRUE(IsWindow(window));
 }
