@@ -19,11 +19,6 @@ namespace {
 constexpr UINT ConfirmExitStyle = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;  // No is the default
 constexpr WPARAM KeyB = 'B';
 
-// The cancel request of the main button, Escape and a confirmed close; it cannot be withdrawn.
-void requestJobCancel(InstallerApp& app) {
-    if (app.installJob) app.installJob->cancelRequested.exchange(1);
-}
-
 // The control under a mouse message's client position, in the layout of the current size and DPI.
 ControlId controlAt(const InstallerApp& app, LPARAM position) {
     const LogicalView view = logicalViewOf(app.mainWindow);
@@ -112,7 +107,7 @@ void onMainKeyDown(InstallerApp& app, WPARAM key) {
         if (GetKeyState(VK_CONTROL) < 0) chooseGameFolder(app);
         break;
     case VK_ESCAPE:
-        if (app.uiState == StateInstalling) requestJobCancel(app);
+        if (app.uiState == StateInstalling) requestCancel(app);
         else SendMessageW(app.mainWindow, WM_CLOSE, 0, 0);
         break;
     default: break;
@@ -123,7 +118,7 @@ void onMainClose(InstallerApp& app) {
     if (app.uiState == StateInstalling) {
         if (showMessage(app, text(app.language, ConfirmCancelExit), ConfirmExitStyle) != IDYES) return;
         // No wait here: the teardown joins the worker once the message loop has ended.
-        requestJobCancel(app);
+        requestCancel(app);
     }
     DestroyWindow(app.mainWindow);
 }
@@ -157,7 +152,7 @@ void runMainAction(InstallerApp& app) {
     switch (app.uiState) {
     case StateCompleted: launchGame(app); break;
     // The state changes only when the worker's end message arrives.
-    case StateInstalling: requestJobCancel(app); break;
+    case StateInstalling: requestCancel(app); break;
     case StateReady:
     case StateCancelled:
     case StateFailed: startInstall(app); break;

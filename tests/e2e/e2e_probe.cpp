@@ -112,8 +112,13 @@ int messageBox(DWORD timeoutMs) {
     GetDlgItemTextW(dialog, MessageTextId, text, 4096);
     print(windowText(dialog));
     print(text);
-    const LRESULT defaultId = SendMessageW(dialog, DM_GETDEFID, 0, 0);
-    const int id = HIWORD(defaultId) == DC_HASDEFID ? LOWORD(defaultId) : 0;
+    // The default button is the one drawn as default (Wine's message box answers DM_GETDEFID with
+    // IDOK whatever the style asked for), which is also the one Enter presses.
+    int id = 0;
+    for (int candidate : {IDYES, IDNO, IDOK, IDCANCEL}) {
+        HWND button = GetDlgItem(dialog, candidate);
+        if (button && (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) id = candidate;
+    }
     print(std::wstring(L"default ") + (id == IDYES ? L"IDYES" : id == IDNO ? L"IDNO" : id == IDOK ? L"IDOK" : id == IDCANCEL ? L"IDCANCEL" : L"none"));
     return 0;
 }

@@ -32,8 +32,10 @@ scenario_detect_install_launch() {
   click_control $ACTION_BUTTON $STATE_COMPLETED
   for _ in $(seq 100); do [ -f "$GAME_ROOT/started.txt" ] && break; sleep 0.2; done
   [ -f "$GAME_ROOT/started.txt" ] || fail "the game was not started"
-  grep -qiF 'D:\SteamLibrary\steamapps\common\TavinMere' "$GAME_ROOT/started.txt" ||
-    fail "the game started in $(cat "$GAME_ROOT/started.txt")"
+  # The stand-in writes the folder it started in as UTF-16.
+  local started_in
+  started_in=$(iconv -f UTF-16LE -t UTF-8 "$GAME_ROOT/started.txt")
+  grep -qiF 'D:\SteamLibrary\steamapps\common\TavinMere' <<<"$started_in" || fail "the game started in $started_in"
   screenshot game-started
   expect_exit_code 0
 }
@@ -99,6 +101,11 @@ scenario_read_only() {
   # The player's old patch, write-protected: the copy is refused and the restart is offered.
   echo old >"$GAME_ROOT/game/patch.rpa"
   "$WINE" cmd /c attrib +r 'D:\SteamLibrary\steamapps\common\TavinMere\game\patch.rpa' >/dev/null 2>&1
+  # Wine keeps the read-only attribute in the mode bits alone, which root (as in CI) writes through;
+  # the immutable flag refuses even root, as Windows refuses a protected folder.
+  if [ "$(id -u)" = 0 ]; then
+    chattr +i "$GAME_ROOT/game/patch.rpa" || fail "cannot make the old patch unwritable for root here"
+  fi
   start_installer --lang en
   wait_window "$MAIN"
   key Return
@@ -108,7 +115,7 @@ scenario_read_only() {
   probe wait "$MAIN" 1000 || fail "the window closed after No"
   local status
   status=$(probe status)
-  grep -q "Installation failed" <<<"$status" || fail "status reads '$status'"
+  grep -qF "Copy failed: Access denied." <<<"$status" || fail "status reads '$status'"
   screenshot failed
   [ "$(cat "$GAME_ROOT/game/patch.rpa")" = old ] || fail "the old patch was changed"
 }
