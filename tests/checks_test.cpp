@@ -12,23 +12,7 @@ namespace {
 
 constexpr uint64_t MiB = 1ull << 20;
 
-struct ChecksFixture : ::testing::Test {
-    TempDir temp;
-    InstallerApp app;
-    NotifyWindow notify{app};
-    std::wstring gameFolder;
-    std::wstring target;
-
-    void SetUp() override {
-        app.language = English;
-        makeDirs(temp / L"installer");
-        app.installerDir = temp / L"installer";
-        app.patchSourcePath = app.installerDir + L"\\patch.rpa";
-        gameFolder = makeGame(temp / L"Game");
-        app.candidates.push_back({gameFolder, false, 900, 0});
-        target = gameFolder + L"\\patch.rpa";
-    }
-    void TearDown() override { stopWorker(app); }
+struct ChecksFixture : InstallFixture {
     bool repaintPending() const { return GetUpdateRect(notify.window, nullptr, FALSE) != FALSE; }
     void settle() { ValidateRect(notify.window, nullptr); }
 };

@@ -2,6 +2,8 @@
 // hands them to the real handlers, and a thread that reads and answers this process's message boxes.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <atomic>
@@ -13,6 +15,7 @@
 
 #include "app/installer_app.h"
 #include "install/worker.h"
+#include "test_support.h"
 
 // Receives WM_INSTALL_PROGRESS and WM_INSTALL_DONE for an application object and records them.
 struct NotifyWindow {
@@ -147,4 +150,24 @@ private:
     std::vector<Seen> seen_;
     HWND lastAnswered_ = nullptr;
     std::thread thread_;
+};
+
+// An installer folder with its patch path and one selected game folder, the worker stopped at the end.
+struct InstallFixture : ::testing::Test {
+    TempDir temp;
+    InstallerApp app;
+    NotifyWindow notify{app};
+    std::wstring gameFolder;
+    std::wstring target;
+
+    void SetUp() override {
+        app.language = English;
+        makeDirs(temp / L"installer");
+        app.installerDir = temp / L"installer";
+        app.patchSourcePath = app.installerDir + L"\\patch.rpa";
+        gameFolder = makeGame(temp / L"Game Root");
+        app.candidates.push_back({gameFolder, false, 900, 0});
+        target = gameFolder + L"\\patch.rpa";
+    }
+    void TearDown() override { stopWorker(app); }
 };

@@ -46,24 +46,7 @@ bool refusesWriting(const std::wstring& file) {
     return f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED;
 }
 
-struct WorkerFixture : ::testing::Test {
-    TempDir temp;
-    InstallerApp app;
-    NotifyWindow notify{app};
-    std::wstring gameFolder;
-    std::wstring target;
-
-    void SetUp() override {
-        app.language = English;
-        makeDirs(temp / L"installer");
-        app.installerDir = temp / L"installer";
-        app.patchSourcePath = app.installerDir + L"\\patch.rpa";
-        gameFolder = makeGame(temp / L"Game Root");
-        app.candidates.push_back({gameFolder, false, 900, 0});
-        target = gameFolder + L"\\patch.rpa";
-    }
-    void TearDown() override { stopWorker(app); }
-
+struct WorkerFixture : InstallFixture {
     void expectStrictlyIncreasing() const {
         for (size_t i = 1; i < notify.progress.size(); ++i) EXPECT_LT(notify.progress[i - 1], notify.progress[i]);
         EXPECT_LE(notify.progress.size(), 1001u);

@@ -106,16 +106,7 @@ void onLanguageMouseMove(LanguageWindowState& state, LPARAM position) {
         state.hotChoice = card;
         InvalidateRect(state.window, nullptr, FALSE);
     }
-    if (!state.leaveTracking) {
-        TRACKMOUSEEVENT track{};
-        track.cbSize = sizeof(track);
-        track.dwFlags = TME_LEAVE;
-        track.hwndTrack = state.window;
-        track.dwHoverTime = 0;
-        TrackMouseEvent(&track);
-        // Set whatever the call returned: a failed request is not repeated on every move.
-        state.leaveTracking = true;
-    }
+    trackMouseLeave(state.window, state.leaveTracking);
 }
 
 void onLanguageMouseLeave(LanguageWindowState& state) {

@@ -161,3 +161,13 @@ void applyLightTitleBar(HWND window) {
     }
     FreeLibrary(dwmapi);
 }
+
+void trackMouseLeave(HWND window, bool& tracking) {
+    if (tracking) return;
+    TRACKMOUSEEVENT track{};
+    track.cbSize = sizeof(track);
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = window;
+    TrackMouseEvent(&track);
+    tracking = true;
+}

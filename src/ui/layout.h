@@ -59,4 +59,7 @@ ControlId hitTest(const InstallerApp& app, float x, float y);
 SIZE minimumTrackSize(int workWidth, int workHeight, UINT dpi);
 void onMainGetMinMaxInfo(HWND window, MINMAXINFO* info);
 void onMainDpiChanged(HWND window, const RECT* suggested);
+// Asks once for WM_MOUSELEAVE; the flag is set whatever the call returns, so that a failed request
+// is not repeated on every move. The leave handler clears it.
+void trackMouseLeave(HWND window, bool& tracking);
 void applyLightTitleBar(HWND window);

@@ -33,16 +33,7 @@ void onMainMouseMove(InstallerApp& app, LPARAM position) {
         app.hoverControl = id;
         requestRepaint(app);
     }
-    if (!app.mouseTracking) {
-        TRACKMOUSEEVENT track{};
-        track.cbSize = sizeof(track);
-        track.dwFlags = TME_LEAVE;
-        track.hwndTrack = app.mainWindow;
-        track.dwHoverTime = 0;
-        TrackMouseEvent(&track);
-        // Set whatever the call returns: a failed request is not retried on every move.
-        app.mouseTracking = true;
-    }
+    trackMouseLeave(app.mainWindow, app.mouseTracking);
 }
 
 void onMainMouseLeave(InstallerApp& app) {
