@@ -1,0 +1,137 @@
+// Time of one game location detection run against the number of fixed drives and Steam libraries:
+// each drive root and each library is probed, so the time per (drive + library) should stay flat.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../tests/locate_world.h"
+#include "app/installer_app.h"
+#include "locate/candidates.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int Runs = 7;
+constexpr int DriveCounts[] = {1, 8, 24};
+constexpr int LibraryCounts[] = {1, 10, 50};
+
+bool makeDirs(const std::wstring& path) {
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == L'\\') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+    }
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool writeText(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+    return ok && written == bytes.size();
+}
+
+void removeTree(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(child);
+            else DeleteFileW(child.c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+bool makeLibrary(const std::wstring& library) {
+    const std::wstring game = library + L"\\steamapps\\common\\TavinMere";
+    return makeDirs(game + L"\\game") && writeText(game + L"\\Tavinmere.exe", "MZ") &&
+           writeText(game + L"\\game\\archive.rpa", "RPA-3.0") &&
+           writeText(library + L"\\steamapps\\appmanifest_2719305.acf",
+                     "\"AppState\"\n{\n\t\"appid\"\t\t\"2719305\"\n\t\"installdir\"\t\t\"TavinMere\"\n}\n");
+}
+
+// Letters from G: on that nothing uses yet.
+std::vector<wchar_t> freeLetters() {
+    const DWORD used = GetLogicalDrives();
+    std::vector<wchar_t> letters;
+    for (wchar_t c = L'G'; c <= L'Z'; ++c)
+        if (!(used & (1u << (c - L'A')))) letters.push_back(c);
+    return letters;
+}
+
+double medianMs(InstallerApp& app, size_t& found) {
+    detectGameLocations(app);  // warm-up: file system caches
+    std::vector<double> times;
+    for (int i = 0; i < Runs; ++i) {
+        const Clock::time_point start = Clock::now();
+        detectGameLocations(app);
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    found = app.candidates.size();
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring root = std::wstring(temp) + L"locate_bench_" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring steam = root + L"\\Steam";
+    world::clearSteamRegistry();
+
+    InstallerApp app;
+    app.installerDir = root + L"\\installer";
+    if (!makeDirs(app.installerDir) || !makeDirs(steam + L"\\steamapps")) {
+        std::printf("cannot create the world under the temporary folder\n");
+        return 1;
+    }
+    int libraryCount = 0;
+    std::vector<std::wstring> libraries;
+    const std::vector<wchar_t> letters = freeLetters();
+    {
+        world::RegistryValue steamPath(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", steam);
+        std::printf("%7s %9s %10s %14s %11s\n", "drives", "libraries", "ms/run", "ms/(drv+lib)", "candidates");
+        for (int wanted : DriveCounts) {
+            // C: counts as the first fixed drive; each extra one is an empty folder of its own.
+            std::vector<std::unique_ptr<world::Drive>> drives;
+            for (int i = 0; i + 1 < wanted && i < static_cast<int>(letters.size()); ++i) {
+                const std::wstring folder = root + L"\\drive" + std::to_wstring(i);
+                makeDirs(folder);
+                auto drive = std::make_unique<world::Drive>(letters[i], folder);
+                if (drive->ok()) drives.push_back(std::move(drive));
+            }
+            const int driveCount = 1 + static_cast<int>(drives.size());
+            for (int wantedLibraries : LibraryCounts) {
+                while (libraryCount < wantedLibraries) {
+                    libraries.push_back(root + L"\\lib" + std::to_wstring(libraryCount));
+                    makeLibrary(libraries.back());
+                    ++libraryCount;
+                }
+                writeText(steam + L"\\steamapps\\libraryfolders.vdf",
+                          world::utf8Of(world::nestedLibraryFolders(
+                              std::vector<std::wstring>(libraries.begin(), libraries.begin() + wantedLibraries))));
+                size_t found = 0;
+                const double ms = medianMs(app, found);
+                std::printf("%7d %9d %10.3f %14.4f %11zu\n", driveCount, wantedLibraries, ms,
+                            ms / (driveCount + wantedLibraries), found);
+            }
+            if (driveCount < wanted) std::printf("        (only %d free drive letters from G:)\n", driveCount - 1);
+        }
+        std::printf("median of %d runs each\n", Runs);
+    }
+    world::clearSteamRegistry();
+    removeTree(root);
+    return 0;
+}
