@@ -52,29 +52,11 @@ double msPerFrame(const InstallerApp& app, HDC screen, int w, int h, UINT dpi) {
     return secondsSince(start) * 1000.0 / frames;
 }
 
-// The picture scaled once to cover a w x h device client, in the pixel format GDI+ blends fastest.
-OwnedGpBitmap prescaled(Gdiplus::GpImage* picture, int w, int h) {
-    Gdiplus::GpBitmap* raw = nullptr;
-    if (gp::GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppPARGB, nullptr, &raw) != Gdiplus::Ok) return nullptr;
-    OwnedGpBitmap copy(raw);
-    Gdiplus::GpGraphics* rawGraphics = nullptr;
-    if (gp::GdipGetImageGraphicsContext(copy.get(), &rawGraphics) != Gdiplus::Ok) return nullptr;
-    OwnedGraphics graphics(rawGraphics);
-    gp::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
-    UINT iw = 0, ih = 0;
-    gp::GdipGetImageWidth(picture, &iw);
-    gp::GdipGetImageHeight(picture, &ih);
-    const float k = std::max(static_cast<float>(w) / iw, static_cast<float>(h) / ih);
-    const float dw = iw * k, dh = ih * k;
-    gp::GdipDrawImageRect(graphics.get(), picture, (w - dw) * 0.5f, (h - dh) * 0.5f, dw, dh);
-    return copy;
-}
-
 void benchSize(InstallerApp& app, HDC screen, int w, int h, UINT dpi) {
     Gdiplus::GpImage* const picture = app.backgroundImage;
     const double scaled = msPerFrame(app, screen, w, h, dpi);
 
-    OwnedGpBitmap copy = prescaled(picture, w, h);
+    OwnedGpBitmap copy = coverScaledCopy(picture, w, h);
     app.backgroundImage = copy.get();
     const double oneToOne = copy ? msPerFrame(app, screen, w, h, dpi) : 0.0;
 

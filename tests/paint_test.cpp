@@ -156,6 +156,41 @@ TEST(Frame, GradientWithoutPictureAndCoverWithIt) {
     releaseInstallerApp(f.app);
 }
 
+// The window paints with a copy of the picture scaled once to its client; the frame must look as if
+// the picture were scaled on the pass itself, at a design size and at a wide, cropped one.
+TEST(Frame, PreScaledPictureDrawsTheSameFrame) {
+    Frame f;
+    f.app.instance = GetModuleHandleW(nullptr);
+    loadBackgroundImage(f.app);
+    ASSERT_TRUE(f.app.backgroundImage);
+    const SIZE sizes[] = {{1160, 700}, {1400, 300}};
+    for (SIZE size : sizes) {
+        Canvas direct(size.cx, size.cy), cached(size.cx, size.cy);
+        f.draw(direct);
+        OwnedGpBitmap copy = coverScaledCopy(f.app.backgroundImage, size.cx, size.cy);
+        ASSERT_TRUE(copy);
+        Gdiplus::GpImage* const picture = f.app.backgroundImage;
+        f.app.backgroundImage = copy.get();
+        f.draw(cached);
+        f.app.backgroundImage = picture;
+        int differing = 0;
+        for (int y = 0; y < size.cy; y += 7)
+            for (int x = 0; x < size.cx; x += 7) {
+                const uint32_t a = direct.pixel(x, y), b = cached.pixel(x, y);
+                for (int shift = 0; shift < 32; shift += 8) {
+                    const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+                    if (d > 6 || d < -6) {
+                        ++differing;
+                        break;
+                    }
+                }
+            }
+        // Resampling twice may move an edge pixel; a shifted or rescaled picture would differ everywhere.
+        EXPECT_LT(differing, (size.cx / 7) * (size.cy / 7) / 100) << size.cx << " x " << size.cy;
+    }
+    releaseInstallerApp(f.app);
+}
+
 // The unselected Chinese chips look the same in the English window as in the Simplified Chinese one:
 // their labels are drawn in their own script's font, not as the boxes of the Latin font.
 TEST(Frame, EnglishWindowDrawsTheChineseChipLabels) {

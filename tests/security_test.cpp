@@ -138,16 +138,6 @@ std::set<std::wstring> loadedModules(DWORD processId) {
 
 std::wstring plantedDll() { return buildFolder() + L"\\standin\\planted.dll"; }
 
-std::wstring joinedNames() {
-    std::wstring list;
-    for (const wchar_t* name : PlantedNames) {
-        std::wstring base(name);
-        base.erase(base.size() - 4);
-        list += (list.empty() ? L"" : L",") + base;
-    }
-    return list;
-}
-
 // The DLL names in a PE image's import table.
 std::vector<std::wstring> importedDlls(const std::string& image) {
     std::vector<std::wstring> names;

@@ -33,6 +33,11 @@ struct InstallerApp {
     HGLOBAL backgroundMemory = nullptr;
     IStream* backgroundStream = nullptr;
     Gdiplus::GpImage* backgroundImage = nullptr;
+    // The picture already scaled to cover the client of that size: scaling it on every paint costs
+    // several times the rest of the frame.
+    Gdiplus::GpBitmap* scaledBackground = nullptr;
+    int scaledBackgroundWidth = 0;
+    int scaledBackgroundHeight = 0;
     std::wstring installerPath;
     std::wstring installerDir;
     std::wstring patchSourcePath;

@@ -112,6 +112,10 @@ bool isInsideTempFolder() {
 namespace {
 
 void releaseBackground(InstallerApp& app) {
+    if (app.scaledBackground) {
+        gp::GdipDisposeImage(app.scaledBackground);
+        app.scaledBackground = nullptr;
+    }
     if (app.backgroundImage) {
         gp::GdipDisposeImage(app.backgroundImage);
         app.backgroundImage = nullptr;

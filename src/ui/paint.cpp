@@ -276,6 +276,40 @@ void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT 
     drawLanguageSwitch(app, dc, L);
 }
 
+OwnedGpBitmap coverScaledCopy(Gdiplus::GpImage* picture, int w, int h) {
+    UINT iw = 0, ih = 0;
+    if (!picture || gp::GdipGetImageWidth(picture, &iw) != Ok || gp::GdipGetImageHeight(picture, &ih) != Ok ||
+        iw == 0 || ih == 0)
+        return nullptr;
+    Gdiplus::GpBitmap* raw = nullptr;
+    if (gp::GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppPARGB, nullptr, &raw) != Ok) return nullptr;
+    OwnedGpBitmap copy(raw);
+    Gdiplus::GpGraphics* rawGraphics = nullptr;
+    if (gp::GdipGetImageGraphicsContext(copy.get(), &rawGraphics) != Ok) return nullptr;
+    OwnedGraphics graphics(rawGraphics);
+    gp::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
+    const float k = std::max(static_cast<float>(w) / static_cast<float>(iw), static_cast<float>(h) / static_cast<float>(ih));
+    const float dw = static_cast<float>(iw) * k;
+    const float dh = static_cast<float>(ih) * k;
+    if (gp::GdipDrawImageRect(graphics.get(), picture, (w - dw) * 0.5f, (h - dh) * 0.5f, dw, dh) != Ok) return nullptr;
+    return copy;
+}
+
+namespace {
+
+// Keeps the scaled copy in step with the client size; without one the frame scales the picture itself.
+void refreshScaledBackground(InstallerApp& app, int w, int h) {
+    if (!app.backgroundImage || (app.scaledBackground && app.scaledBackgroundWidth == w &&
+                                 app.scaledBackgroundHeight == h))
+        return;
+    if (app.scaledBackground) gp::GdipDisposeImage(app.scaledBackground);
+    app.scaledBackground = coverScaledCopy(app.backgroundImage, w, h).release();
+    app.scaledBackgroundWidth = w;
+    app.scaledBackgroundHeight = h;
+}
+
+}  // namespace
+
 void paintMainWindow(InstallerApp& app) {
     PAINTSTRUCT ps;
     HDC paintDc = BeginPaint(app.mainWindow, &ps);
@@ -296,7 +330,12 @@ void paintMainWindow(InstallerApp& app) {
             if (gp::GdipCreateFromHDC(memoryDc.get(), &raw) == Ok) {
                 OwnedGraphics graphics(raw);
                 dc.graphics = graphics.get();
+                refreshScaledBackground(app, w, h);
+                // The copy covers the client exactly, so the frame's own cover rule draws it 1:1.
+                Gdiplus::GpImage* const picture = app.backgroundImage;
+                if (app.scaledBackground) app.backgroundImage = app.scaledBackground;
                 drawMainFrame(app, dc, w, h, windowDpi(app.mainWindow));
+                app.backgroundImage = picture;
             }
         }
         BitBlt(paintDc, 0, 0, w, h, memoryDc.get(), 0, 0, SRCCOPY);

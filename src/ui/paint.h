@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ui/draw.h"
+#include "ui/owned.h"
 
 struct InstallerApp;
 
@@ -15,3 +16,5 @@ std::wstring patchSizeText(uint64_t size);
 // Draws one frame of w x h device pixels into the context; used by WM_PAINT, tests and benchmarks.
 void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT dpi);
 void paintMainWindow(InstallerApp& app);
+// The picture scaled once to cover a w x h device client, in the pixel format GDI+ blends fastest.
+OwnedGpBitmap coverScaledCopy(Gdiplus::GpImage* picture, int w, int h);
