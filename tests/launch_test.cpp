@@ -42,7 +42,21 @@ struct LaunchFixture : ::testing::Test {
 
     void SetUp() override { app.language = English; }
     void select(const std::wstring& gameFolder) { app.candidates = {{gameFolder, true, 1000, 0}}; }
+    // The stand-in game as the installer to restart, in a folder of its own.
+    void installerIn(const std::wstring& folder) {
+        makeDirs(folder);
+        ASSERT_TRUE(CopyFileW(standInGame().c_str(), (folder + L"\\Installer.exe").c_str(), FALSE));
+        app.installerPath = folder + L"\\Installer.exe";
+        app.installerDir = folder;
+    }
 };
+
+// Closes the window of a started stand-in game so that it does not outlive the test.
+void closeStandIn() {
+    HWND started = nullptr;
+    for (int i = 0; i < 100 && !started; ++i, Sleep(50)) started = FindWindowW(L"TavinMereStandIn", nullptr);
+    if (started) PostMessageW(started, WM_CLOSE, 0, 0);
+}
 
 }  // namespace
 
@@ -85,10 +99,7 @@ TEST(RestartParameters, NothingWithoutASelection) {
 
 TEST_F(LaunchFixture, RestartAnsweredNoStartsNothingAndKeepsTheWindow) {
     const std::wstring installer = temp / L"installer";
-    makeDirs(installer);
-    ASSERT_TRUE(CopyFileW(standInGame().c_str(), (installer + L"\\Installer.exe").c_str(), FALSE));
-    app.installerPath = installer + L"\\Installer.exe";
-    app.installerDir = installer;
+    ASSERT_NO_FATAL_FAILURE(installerIn(installer));
     select(makeGame(temp / L"Game"));
     DialogAnswerer answerer(IDNO);
     restartElevated(app);
@@ -102,12 +113,9 @@ TEST_F(LaunchFixture, RestartAnsweredNoStartsNothingAndKeepsTheWindow) {
 }
 
 TEST_F(LaunchFixture, RestartAnsweredYesStartsTheInstallerInItsFolderWithTheSelectionAndCloses) {
-    // The folder name ends in a backslash-quote trap on purpose: the restarted program must see it whole.
+    // CJK characters and spaces in both folders: the restarted program must see them whole.
     const std::wstring installer = temp / L"安装 folder";
-    makeDirs(installer);
-    ASSERT_TRUE(CopyFileW(standInGame().c_str(), (installer + L"\\Installer.exe").c_str(), FALSE));
-    app.installerPath = installer + L"\\Installer.exe";
-    app.installerDir = installer;
+    ASSERT_NO_FATAL_FAILURE(installerIn(installer));
     app.language = TraditionalChinese;
     const std::wstring game = makeGame(temp / L"遊戲 Root");
     select(game);
@@ -123,9 +131,7 @@ TEST_F(LaunchFixture, RestartAnsweredYesStartsTheInstallerInItsFolderWithTheSele
     EXPECT_EQ(args[4], game);
     EXPECT_TRUE(equalsIgnoreCase(normalizePath(readWide(installer + L"\\started.txt")), normalizePath(installer)));
     EXPECT_FALSE(IsWindow(notify.window));
-    HWND started = nullptr;
-    for (int i = 0; i < 100 && !started; ++i, Sleep(50)) started = FindWindowW(L"TavinMereStandIn", nullptr);
-    if (started) PostMessageW(started, WM_CLOSE, 0, 0);
+    closeStandIn();
 }
 
 TEST_F(LaunchFixture, GameStartsInItsRootAndTheWindowIsAskedToClose) {
@@ -140,9 +146,7 @@ TEST_F(LaunchFixture, GameStartsInItsRootAndTheWindowIsAskedToClose) {
     EXPECT_TRUE(equalsIgnoreCase(normalizePath(readWide(root + L"\\started.txt")), normalizePath(root)));
     EXPECT_TRUE(notify.closeRequested);
     EXPECT_TRUE(answerer.seen().empty());
-    HWND started = nullptr;
-    for (int i = 0; i < 100 && !started; ++i, Sleep(50)) started = FindWindowW(L"TavinMereStandIn", nullptr);
-    if (started) PostMessageW(started, WM_CLOSE, 0, 0);
+    closeStandIn();
 }
 
 TEST_F(LaunchFixture, MissingOrFolderExecutableIsExplainedWithItsPath) {
