@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "install/worker.h"
 
 namespace {
@@ -74,7 +74,7 @@ double loopCopy(HWND window, const std::wstring& source, const std::wstring& tar
     job.sourcePath = source;
     job.targetPath = target;
     const auto start = Clock::now();
-    if (copyJobFile(job, source, target) != 0) return -1;
+    if (copyJobFile(job) != 0) return -1;
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     MSG m;
     while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {}

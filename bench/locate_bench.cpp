@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "../tests/locate_world.h"
-#include "app/installer_app.h"
-#include "locate/candidates.h"
+#include "install/installer_app.h"
+#include "install/locations.h"
 
 namespace {
 

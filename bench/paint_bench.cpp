@@ -10,10 +10,10 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "app/startup.h"
 #include "audio/music.h"
-#include "ui/owned.h"
+#include "base/owned.h"
 #include "ui/paint.h"
 
 namespace gp = Gdiplus::DllExports;
@@ -29,7 +29,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 // One repaint the way the window does it, minus the final copy to the screen.
-void paintOnce(const InstallerApp& app, HDC screen, int w, int h, UINT dpi) {
+void paintOnce(const InstallerApp& app, HDC screen, int w, int h, UINT dpi, Gdiplus::GpImage* picture) {
     OwnedDc memoryDc(CreateCompatibleDC(screen));
     OwnedGdiObject bitmap(CreateCompatibleBitmap(screen, w, h));
     ScopedSelect selected(memoryDc.get(), bitmap.get());
@@ -38,31 +38,26 @@ void paintOnce(const InstallerApp& app, HDC screen, int w, int h, UINT dpi) {
     OwnedGraphics graphics(raw);
     DrawContext dc;
     dc.graphics = graphics.get();
-    drawMainFrame(app, dc, w, h, dpi);
+    drawMainFrame(app, dc, w, h, dpi, picture);
 }
 
-double msPerFrame(const InstallerApp& app, HDC screen, int w, int h, UINT dpi) {
-    paintOnce(app, screen, w, h, dpi);  // warm-up: decoding, font caches
+double msPerFrame(const InstallerApp& app, HDC screen, int w, int h, UINT dpi, Gdiplus::GpImage* picture) {
+    paintOnce(app, screen, w, h, dpi, picture);  // warm-up: decoding, font caches
     int frames = 0;
     const Clock::time_point start = Clock::now();
     while (frames < MinimumFrames || secondsSince(start) < MinimumSeconds) {
-        paintOnce(app, screen, w, h, dpi);
+        paintOnce(app, screen, w, h, dpi, picture);
         ++frames;
     }
     return secondsSince(start) * 1000.0 / frames;
 }
 
 void benchSize(InstallerApp& app, HDC screen, int w, int h, UINT dpi) {
-    Gdiplus::GpImage* const picture = app.backgroundImage;
-    const double scaled = msPerFrame(app, screen, w, h, dpi);
-
-    OwnedGpBitmap copy = coverScaledCopy(picture, w, h);
-    app.backgroundImage = copy.get();
-    const double oneToOne = copy ? msPerFrame(app, screen, w, h, dpi) : 0.0;
-
-    app.backgroundImage = nullptr;
-    const double gradient = msPerFrame(app, screen, w, h, dpi);
-    app.backgroundImage = picture;
+    Gdiplus::GpImage* const picture = app.backgroundImage.get();
+    const double scaled = msPerFrame(app, screen, w, h, dpi, picture);
+    const OwnedImage copy = coverScaledCopy(picture, w, h);
+    const double oneToOne = copy ? msPerFrame(app, screen, w, h, dpi, copy.get()) : 0.0;
+    const double gradient = msPerFrame(app, screen, w, h, dpi, nullptr);
 
     std::printf("%4dx%-4d @%3u DPI: picture scaled each pass %7.2f ms/frame | pre-scaled 1:1 %7.2f ms/frame"
                 " | no picture %7.2f ms/frame | scaled / pre-scaled %.2fx\n",
@@ -99,7 +94,7 @@ int run() {
     HDC screen = GetDC(nullptr);
     benchSize(app, screen, 1160, 700, 96);
     benchSize(app, screen, 1840, 1240, 192);
-    benchChipFonts(msPerFrame(app, screen, 1160, 700, 96));
+    benchChipFonts(msPerFrame(app, screen, 1160, 700, 96, app.backgroundImage.get()));
     ReleaseDC(nullptr, screen);
     releaseInstallerApp(app);
     return 0;

@@ -1,6 +1,6 @@
 // Decode speed of the embedded music track as a multiple of real time, and the time from starting the
-// real installer with --lang en to the first painted frame of its main window (the paint fills the
-// hidden status mirror, so a non-empty mirror means the first frame is drawn).
+// real installer with --lang en to the first painted frame of its main window (a visible window with
+// nothing left to paint has drawn its first frame).
 #include <windows.h>
 
 #include <algorithm>
@@ -11,7 +11,6 @@
 
 #include "audio/music.h"
 #include "ui/main_window.h"
-#include "ui/status_mirror.h"
 
 namespace {
 
@@ -34,7 +33,7 @@ struct Search {
     HWND found;
 };
 
-// The main window of the process once it is visible and its first paint has filled the mirror.
+// The main window of the process once it is visible and painted.
 HWND paintedMainWindow(DWORD processId) {
     Search search{processId, nullptr};
     EnumWindows(
@@ -45,8 +44,7 @@ HWND paintedMainWindow(DWORD processId) {
             wchar_t name[64] = {};
             GetClassNameW(window, name, 64);
             if ((s->processId != 0 && owner != s->processId) || wcscmp(name, MainWindowClass) != 0 || !IsWindowVisible(window)) return TRUE;
-            HWND mirror = GetDlgItem(window, StatusMirrorId);
-            if (mirror && GetWindowTextLengthW(mirror) > 0) s->found = window;
+            if (!GetUpdateRect(window, nullptr, FALSE)) s->found = window;
             return s->found ? FALSE : TRUE;
         },
         reinterpret_cast<LPARAM>(&search));

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
-#include "app/texts.h"
+#include "base/texts.h"
 #include "locate/paths.h"
 #include "test_support.h"
 

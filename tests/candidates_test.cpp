@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "install/checks.h"
 #include "locate/candidates.h"
 #include "locate/paths.h"

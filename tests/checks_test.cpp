@@ -2,7 +2,7 @@
 // hard links, the target state, the space rule, and each way the main action can end before a copy.
 #include <gtest/gtest.h>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "install/checks.h"
 #include "install_harness.h"
 #include "locate/paths.h"

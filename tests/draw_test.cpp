@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "gdiplus_canvas.h"
 #include "test_support.h"
 #include "ui/draw.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "app/startup.h"
 #include "audio/music.h"
 #include "install/checks.h"

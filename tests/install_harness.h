@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "install/worker.h"
 #include "test_support.h"
 

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "app/startup.h"
 #include "install/launch.h"
 #include "install_harness.h"

@@ -2,7 +2,7 @@
 // the size limits.
 #include <gtest/gtest.h>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "test_support.h"
 #include "ui/layout.h"
 

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <random>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "locate/candidates.h"
 #include "locate/manifest.h"
 #include "locate/paths.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "app/startup.h"
 #include "audio/music.h"
 #include "test_support.h"

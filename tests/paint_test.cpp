@@ -2,7 +2,7 @@
 // and the GDI object count over many real paints and language switches.
 #include <gtest/gtest.h>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "app/startup.h"
 #include "audio/music.h"
 #include "gdiplus_canvas.h"

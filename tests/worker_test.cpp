@@ -4,7 +4,7 @@
 
 #include <iostream>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "install/checks.h"
 #include "install/error_text.h"
 #include "install/worker.h"

@@ -10,11 +10,11 @@
 #include <cwchar>
 #include <string>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 #include "app/startup.h"
 #include "audio/music.h"
 #include "install/error_text.h"
-#include "ui/owned.h"
+#include "base/owned.h"
 #include "ui/paint.h"
 
 namespace gp = Gdiplus::DllExports;
@@ -99,7 +99,7 @@ int render(int argc, wchar_t** argv) {
 
     Gdiplus::GpBitmap* raw = nullptr;
     if (gp::GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppARGB, nullptr, &raw) != Gdiplus::Ok) return 1;
-    OwnedGpBitmap bitmap(raw);
+    OwnedImage bitmap(raw);
     Gdiplus::GpStatus status = Gdiplus::Ok;
     {
         Gdiplus::GpGraphics* rawGraphics = nullptr;
@@ -107,7 +107,7 @@ int render(int argc, wchar_t** argv) {
         OwnedGraphics graphics(rawGraphics);
         DrawContext dc;
         dc.graphics = graphics.get();
-        drawMainFrame(app, dc, w, h, dpi);
+        drawMainFrame(app, dc, w, h, dpi, app.backgroundImage.get());
         status = dc.lastStatus;
     }
     if (status != Gdiplus::Ok) fwprintf(stderr, L"warning: a drawing call failed with status %d\n", status);

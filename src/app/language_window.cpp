@@ -7,9 +7,9 @@
 #include <algorithm>
 
 #include "app/startup.h"
+#include "base/owned.h"
+#include "base/win32.h"
 #include "ui/draw.h"
-#include "ui/layout.h"
-#include "ui/owned.h"
 
 namespace gp = Gdiplus::DllExports;
 using Gdiplus::Ok;
@@ -78,23 +78,28 @@ void onLanguagePaint(LanguageWindowState& state) {
     GetClientRect(state.window, &client);
     const int cw = std::max<int>(client.right - client.left, 1);
     const int ch = std::max<int>(client.bottom - client.top, 1);
-    // Drawn off-screen and copied at once, so the window never shows a half-drawn frame.
-    OwnedDc memoryDc(CreateCompatibleDC(paintDc));
-    OwnedGdiObject bitmap(memoryDc ? CreateCompatibleBitmap(paintDc, cw, ch) : nullptr);
-    if (memoryDc && bitmap) {
-        ScopedSelect select(memoryDc.get(), bitmap.get());
-        Gdiplus::GpGraphics* raw = nullptr;
-        if (gp::GdipCreateFromHDC(memoryDc.get(), &raw) == Ok) {
-            OwnedGraphics graphics(raw);
-            DrawContext dc;
-            dc.graphics = graphics.get();
-            const float s = languageScale(cw, ch, windowDpi(state.window));
-            dc.record(gp::GdipSetSmoothingMode(dc.graphics, Gdiplus::SmoothingModeAntiAlias));
-            dc.record(gp::GdipSetTextRenderingHint(dc.graphics, Gdiplus::TextRenderingHintClearTypeGridFit));
-            dc.record(gp::GdipScaleWorldTransform(dc.graphics, s, s, Gdiplus::MatrixOrderPrepend));
-            paintLanguageContent(dc, state, static_cast<float>(cw) / s, static_cast<float>(ch) / s);
+    {
+        // Drawn off-screen and copied at once, so the window never shows a half-drawn frame; without a
+        // graphics object there is no frame to show. Selected out and deleted before EndPaint.
+        OwnedDc memoryDc(CreateCompatibleDC(paintDc));
+        OwnedGdiObject bitmap(memoryDc ? CreateCompatibleBitmap(paintDc, cw, ch) : nullptr);
+        if (bitmap) {
+            ScopedSelect select(memoryDc.get(), bitmap.get());
+            Gdiplus::GpGraphics* raw = nullptr;
+            if (gp::GdipCreateFromHDC(memoryDc.get(), &raw) == Ok) {
+                {
+                    OwnedGraphics graphics(raw);
+                    DrawContext dc;
+                    dc.graphics = graphics.get();
+                    const float s = languageScale(cw, ch, windowDpi(state.window));
+                    dc.record(gp::GdipSetSmoothingMode(dc.graphics, Gdiplus::SmoothingModeAntiAlias));
+                    dc.record(gp::GdipSetTextRenderingHint(dc.graphics, Gdiplus::TextRenderingHintClearTypeGridFit));
+                    dc.record(gp::GdipScaleWorldTransform(dc.graphics, s, s, Gdiplus::MatrixOrderPrepend));
+                    paintLanguageContent(dc, state, static_cast<float>(cw) / s, static_cast<float>(ch) / s);
+                }
+                BitBlt(paintDc, 0, 0, cw, ch, memoryDc.get(), 0, 0, SRCCOPY);
+            }
         }
-        BitBlt(paintDc, 0, 0, cw, ch, memoryDc.get(), 0, 0, SRCCOPY);
     }
     EndPaint(state.window, &ps);
 }

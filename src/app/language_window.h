@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "app/texts.h"
+#include "base/texts.h"
 
 struct DrawContext;
 

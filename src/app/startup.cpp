@@ -7,14 +7,12 @@
 #include <vector>
 
 #include "app/language_window.h"
-#include "app/proc_address.h"
 #include "audio/music.h"
+#include "base/win32.h"
+#include "install/locations.h"
 #include "install/worker.h"
-#include "locate/candidates.h"
 #include "locate/paths.h"
-#include "ui/layout.h"
 #include "ui/main_window.h"
-#include "ui/status_mirror.h"
 
 namespace gp = Gdiplus::DllExports;
 using Gdiplus::Ok;
@@ -44,14 +42,6 @@ void restrictDllSearch() {
     for (const wchar_t* name : {L"propsys.dll"}) LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-int showMessage(const InstallerApp& app, const wchar_t* message, UINT flags) {
-    return MessageBoxW(app.mainWindow, message, text(app.language, WindowTitle), flags);
-}
-
-void requestRepaint(const InstallerApp& app) {
-    if (app.mainWindow) InvalidateRect(app.mainWindow, nullptr, FALSE);
-}
-
 CommandLineOptions parseCommandLine(const wchar_t* commandLine) {
     CommandLineOptions options;
     int count = 0;
@@ -70,7 +60,9 @@ CommandLineOptions parseCommandLine(const wchar_t* commandLine) {
                 options.language = SimplifiedChinese;
             }
         } else if (equalsIgnoreCase(arg, L"--dest") && i + 1 < count) {
-            options.destOption = args[++i];
+            // A blank folder names none: resolved, it would be the current directory.
+            const std::wstring value = args[++i];
+            options.destOption = trimSpaces(value).empty() ? std::wstring() : value;
         }
     }
     LocalFree(args);
@@ -100,30 +92,35 @@ bool isFolderInside(const std::wstring& e, const std::wstring& t) {
     return e.size() == t.size() || e[t.size()] == L'\\';
 }
 
+namespace {
+
+std::wstring longFormOf(const std::wstring& path) {
+    const DWORD needed = GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (needed == 0) return path;
+    std::vector<wchar_t> buffer(needed);
+    const DWORD got = GetLongPathNameW(path.c_str(), buffer.data(), needed);
+    return got > 0 && got < needed ? std::wstring(buffer.data(), got) : path;
+}
+
+}  // namespace
+
 bool isInsideTempFolder() {
     const std::wstring e = normalizePath(parentFolder(installerFilePath()));
     std::vector<wchar_t> buffer(32768);
     const DWORD got = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
     if (got == 0 || got >= buffer.size()) return false;
     const std::wstring t = normalizePath(std::wstring(buffer.data(), got));
-    return isFolderInside(e, t);
+    // The temporary folder often comes in its short 8.3 form (C:\Users\JOHNSM~1\...) while the
+    // installer's own path is long, or the reverse: compared as given, the two would never match.
+    return isFolderInside(longFormOf(e), longFormOf(t));
 }
 
 namespace {
 
 void releaseBackground(InstallerApp& app) {
-    if (app.scaledBackground) {
-        gp::GdipDisposeImage(app.scaledBackground);
-        app.scaledBackground = nullptr;
-    }
-    if (app.backgroundImage) {
-        gp::GdipDisposeImage(app.backgroundImage);
-        app.backgroundImage = nullptr;
-    }
-    if (app.backgroundStream) {
-        app.backgroundStream->Release();
-        app.backgroundStream = nullptr;
-    }
+    app.scaledBackground.reset();
+    app.backgroundImage.reset();
+    app.backgroundStream.reset();
     if (app.backgroundMemory) {
         GlobalFree(app.backgroundMemory);
         app.backgroundMemory = nullptr;
@@ -152,18 +149,20 @@ void loadBackgroundImage(InstallerApp& app) {
     memcpy(target, data, size);
     GlobalUnlock(app.backgroundMemory);
 
-    if (FAILED(CreateStreamOnHGlobal(app.backgroundMemory, TRUE, &app.backgroundStream))) {
-        app.backgroundStream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(app.backgroundMemory, TRUE, app.backgroundStream.out()))) {
+        app.backgroundStream.release();
         GlobalFree(app.backgroundMemory);
         app.backgroundMemory = nullptr;
         return;
     }
     app.backgroundMemory = nullptr;  // the stream frees the block now
 
-    if (gp::GdipLoadImageFromStream(app.backgroundStream, &app.backgroundImage) != Ok) {
-        app.backgroundImage = nullptr;
+    Gdiplus::GpImage* image = nullptr;
+    if (gp::GdipLoadImageFromStream(app.backgroundStream.get(), &image) != Ok) {
         releaseBackground(app);
+        return;
     }
+    app.backgroundImage.reset(image);
 }
 
 void registerWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure) {
@@ -276,7 +275,6 @@ int runInstaller(HINSTANCE instance, int showCommand) {
             MessageBoxW(nullptr, L"Unable to create the installer window.", NeutralTitle, MB_ICONERROR);
             exitCode = 1;
         } else {
-            createStatusMirrors(app.mainWindow);
             applyLightTitleBar(app.mainWindow);
             ShowWindow(app.mainWindow, showCommand);
             UpdateWindow(app.mainWindow);

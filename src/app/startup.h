@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/installer_app.h"
+#include "install/installer_app.h"
 
 struct CommandLineOptions {
     bool languageGiven = false;

@@ -2,10 +2,7 @@
 // device repeats by itself, so the program needs no audio thread, timer or callback.
 #include "audio/music.h"
 
-#include <vector>
-
-#include "app/proc_address.h"
-#include "locate/paths.h"
+#include "base/win32.h"
 
 #define STB_VORBIS_HEADER_ONLY
 #define STB_VORBIS_NO_STDIO
@@ -14,7 +11,6 @@
 namespace {
 
 constexpr DWORD LoopForever = 0xFFFFFFFF;
-constexpr UINT SystemFolderBuffer = 512;
 constexpr int BytesPerSample = 2;
 
 template <typename Fn>
@@ -37,19 +33,6 @@ bool loadWaveOut(MusicPlayer& player) {
 }
 
 }  // namespace
-
-HMODULE loadSystemLibrary(const wchar_t* name) {
-    // A full path in the system folder, so that a DLL planted beside the installer is never loaded.
-    std::vector<wchar_t> buffer(SystemFolderBuffer);
-    UINT got = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (got == 0) return nullptr;
-    if (got >= buffer.size()) {
-        buffer.resize(got + 1);
-        got = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-        if (got == 0 || got >= buffer.size()) return nullptr;
-    }
-    return LoadLibraryW(joinPath(std::wstring(buffer.data(), got), name).c_str());
-}
 
 DecodedTrack decodeMusicResource(HINSTANCE instance, int resourceId) {
     DecodedTrack track;

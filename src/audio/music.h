@@ -39,7 +39,6 @@ struct DecodedTrack {
     int sampleRate = 0;
 };
 
-HMODULE loadSystemLibrary(const wchar_t* name);
 // Decodes an RT_RCDATA Ogg Vorbis resource; samples stay null when it is missing, empty or undecodable.
 DecodedTrack decodeMusicResource(HINSTANCE instance, int resourceId);
 WAVEFORMATEX musicFormat(int channels, int sampleRate);

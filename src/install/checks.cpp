@@ -3,8 +3,9 @@
 
 #include <windows.h>
 
-#include "app/installer_app.h"
+#include "base/owned.h"
 #include "install/error_text.h"
+#include "install/installer_app.h"
 #include "install/launch.h"
 #include "install/worker.h"
 #include "locate/candidates.h"
@@ -14,20 +15,10 @@ namespace {
 
 constexpr const wchar_t* PatchFileName = L"patch.rpa";
 constexpr uint64_t MaxSpaceMargin = 8ull * 1024 * 1024;
+constexpr int32_t FullPermille = 1000;
 // Read attributes only, and share everything, so that asking never disturbs a game holding the file.
 constexpr DWORD IdentityAccess = FILE_READ_ATTRIBUTES;
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-struct ScopedHandle {
-    HANDLE handle;
-    explicit ScopedHandle(HANDLE h) : handle(h) {}
-    ~ScopedHandle() {
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-    bool valid() const { return handle != INVALID_HANDLE_VALUE; }
-};
 
 HANDLE openForIdentity(const std::wstring& path) {
     return CreateFileW(toLongPath(path).c_str(), IdentityAccess, ShareAll, nullptr, OPEN_EXISTING,
@@ -38,8 +29,7 @@ bool enoughSpaceAt(const std::wstring& target, uint64_t patchSize) {
     ULARGE_INTEGER freeBytes{};
     // A volume that cannot be asked is not refused: the copy reports a real shortage itself.
     if (!GetDiskFreeSpaceExW(parentFolder(target).c_str(), &freeBytes, nullptr, nullptr)) return true;
-    const uint64_t existing = isExistingFile(target) ? fileSizeOf(target) : 0;
-    return hasRoomForPatch(freeBytes.QuadPart, existing, patchSize);
+    return hasRoomForPatch(freeBytes.QuadPart, patchSize);
 }
 
 }  // namespace
@@ -52,13 +42,13 @@ uint64_t fileSizeOf(const std::wstring& path) {
 
 bool isSameFile(const std::wstring& a, const std::wstring& b) {
     if (equalsIgnoreCase(normalizePath(a), normalizePath(b))) return true;
-    ScopedHandle first(openForIdentity(a));
-    if (!first.valid()) return false;
-    ScopedHandle second(openForIdentity(b));
-    if (!second.valid()) return false;
+    const OwnedFile first(openForIdentity(a));
+    if (!first) return false;
+    const OwnedFile second(openForIdentity(b));
+    if (!second) return false;
     BY_HANDLE_FILE_INFORMATION infoA{};
     BY_HANDLE_FILE_INFORMATION infoB{};
-    if (!GetFileInformationByHandle(first.handle, &infoA) || !GetFileInformationByHandle(second.handle, &infoB))
+    if (!GetFileInformationByHandle(first.get(), &infoA) || !GetFileInformationByHandle(second.get(), &infoB))
         return false;
     return infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber && infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
            infoA.nFileIndexLow == infoB.nFileIndexLow;
@@ -78,14 +68,12 @@ void refreshTargetState(InstallerApp& app) {
     if (app.targetExists && app.patchFound) app.targetIsSource = isSameFile(app.patchSourcePath, target);
 }
 
-bool hasRoomForPatch(uint64_t freeBytes, uint64_t existingTargetBytes, uint64_t patchSize) {
-    const uint64_t available = freeBytes + existingTargetBytes;
-    // So much room that the sum wraps around cannot be too little.
-    if (available < freeBytes) return true;
+bool hasRoomForPatch(uint64_t freeBytes, uint64_t patchSize) {
     const uint64_t margin = patchSize < MaxSpaceMargin ? patchSize : MaxSpaceMargin;
     const uint64_t needed = patchSize + margin;
+    // A need that does not fit in 64 bits is more than any drive holds.
     if (needed < patchSize) return false;
-    return available >= needed;
+    return freeBytes >= needed;
 }
 
 void startInstall(InstallerApp& app) {
@@ -107,9 +95,10 @@ void startInstall(InstallerApp& app) {
     }
 
     const std::wstring target = targetPathOf(app);
+    app.jobLocation = *selectedGameCandidate(app);
     if (isExistingFile(target) && isSameFile(app.patchSourcePath, target)) {
         app.uiState = StateCompleted;
-        app.progressPermille = 1000;
+        app.progressPermille = FullPermille;
         app.targetIsSource = true;
         requestRepaint(app);
         return;
@@ -133,5 +122,46 @@ void startInstall(InstallerApp& app) {
     app.uiState = StateInstalling;
     app.progressPermille = 0;
     app.statusText.clear();
+    requestRepaint(app);
+}
+
+void onInstallProgress(InstallerApp& app, WPARAM permille) {
+    app.progressPermille = static_cast<int32_t>(static_cast<uint32_t>(permille));
+    requestRepaint(app);
+}
+
+void onInstallDone(InstallerApp& app) {
+    // A late or repeated end message finds no job: its outcome was taken already.
+    const std::unique_ptr<InstallJob> job = takeFinishedJob(app);
+    if (!job) return;
+    const GameCandidate& location = app.jobLocation;
+
+    if (job->succeeded) {
+        app.uiState = StateCompleted;
+        app.progressPermille = FullPermille;
+        // The selection may have moved while the copy ran (F5, Ctrl+B): show the folder that got the
+        // patch, back in the list if a detection dropped it, so that the completed state describes it.
+        size_t index = indexOfPath(app.candidates, location.path);
+        if (index == app.candidates.size()) {
+            addCandidate(app.candidates, location.path, location.manual, location.score, location.stamp);
+            index = indexOfPath(app.candidates, location.path);
+        }
+        if (index < app.candidates.size()) app.selectedCandidate = index;
+        refreshTargetState(app);
+    } else if (job->cancelled) {
+        app.uiState = StateCancelled;
+    } else {
+        const DWORD code = job->errorCode;
+        app.uiState = StateFailed;
+        app.statusText = std::wstring(text(app.language, CopyFailed)) + L": " + systemErrorText(code);
+        if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
+            app.statusText = std::wstring(text(app.language, PatchInUse)) + L" " + systemErrorText(code);
+            showMessage(app, app.statusText.c_str(), MB_ICONWARNING);
+        } else if (code == ERROR_ACCESS_DENIED || code == ERROR_PRIVILEGE_NOT_HELD) {
+            restartElevated(app, location.path);
+        } else {
+            showMessage(app, app.statusText.c_str(), MB_ICONERROR);
+        }
+    }
     requestRepaint(app);
 }

@@ -1,6 +1,8 @@
 // What is known of the patch source and target, and the checks before a copy starts.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
@@ -11,6 +13,11 @@ bool isSameFile(const std::wstring& a, const std::wstring& b);
 // The selected destination folder joined with "patch.rpa"; empty without a valid selection.
 std::wstring targetPathOf(const InstallerApp& app);
 void refreshTargetState(InstallerApp& app);
-// True when the bytes available at the target (free space plus the target it replaces) can take the patch.
-bool hasRoomForPatch(uint64_t freeBytes, uint64_t existingTargetBytes, uint64_t patchSize);
+// The new patch is written beside the old one before it replaces it, so both need room at once:
+// the patch plus a margin of its own size, at most 8 MiB, must be free.
+bool hasRoomForPatch(uint64_t freeBytes, uint64_t patchSize);
 void startInstall(InstallerApp& app);
+// The copy's progress and its end, on the UI thread: the next state and the message or the restart
+// offer that the outcome calls for.
+void onInstallProgress(InstallerApp& app, WPARAM permille);
+void onInstallDone(InstallerApp& app);

@@ -4,8 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/installer_app.h"
-#include "locate/candidates.h"
+#include "install/installer_app.h"
 #include "locate/manifest.h"
 #include "locate/paths.h"
 
@@ -42,19 +41,17 @@ std::wstring quotedArgument(const std::wstring& value) {
 
 }  // namespace
 
-std::wstring restartParameters(const InstallerApp& app) {
-    const GameCandidate* selected = selectedGameCandidate(app);
-    if (!selected) return {};
-    return std::wstring(L"--lang ") + languageCode(app.language) + L" --dest " + quotedArgument(selected->path);
+std::wstring restartParameters(int32_t language, const std::wstring& folder) {
+    return std::wstring(L"--lang ") + languageCode(language) + L" --dest " + quotedArgument(folder);
 }
 
-void restartElevated(InstallerApp& app) {
+void restartElevated(InstallerApp& app, const std::wstring& folder) {
     if (showMessage(app, text(app.language, NotWritableRestartAdmin), RestartQuestionStyle) != IDYES ||
-        !hasValidSelection(app)) {
+        folder.empty()) {
         requestRepaint(app);
         return;
     }
-    const std::wstring parameters = restartParameters(app);
+    const std::wstring parameters = restartParameters(app.language, folder);
     const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
         app.mainWindow, L"runas", app.installerPath.c_str(), parameters.c_str(), app.installerDir.c_str(), SW_SHOWNORMAL));
     if (result > ShellSuccessAbove) {
@@ -65,9 +62,9 @@ void restartElevated(InstallerApp& app) {
 }
 
 void launchGame(InstallerApp& app) {
-    const GameCandidate* selected = selectedGameCandidate(app);
-    if (!selected) return;
-    const std::wstring root = gameRootOf(selected->path);
+    // Only an install leads here (the completed state), and it set the location whatever the selection is now.
+    if (app.jobLocation.path.empty()) return;
+    const std::wstring root = gameRootOf(app.jobLocation.path);
     const std::wstring executable = joinPath(root, GameExecutable);
     if (!isExistingFile(executable)) {
         const std::wstring message = std::wstring(text(app.language, GameExeNotFound)) + L"\n\n" + executable;

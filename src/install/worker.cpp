@@ -1,39 +1,56 @@
-// The copy of the patch on a worker thread, its progress messages and the outcome on the UI thread.
+// The copy of the patch on a worker thread. The previous patch stays untouched until the new one is
+// complete on disk beside it; one rename then puts the new one in its place.
 #include "install/worker.h"
 
 #include <memory>
 #include <new>
 
-#include "app/installer_app.h"
-#include "install/checks.h"
-#include "install/error_text.h"
-#include "install/launch.h"
+#include "base/owned.h"
+#include "install/installer_app.h"
 #include "locate/paths.h"
 
 namespace {
 
-constexpr DWORD ErrorSizeMismatch = ERROR_WRITE_FAULT;
+constexpr DWORD ChunkBytes = 1u << 20;
+constexpr const wchar_t* PartialSuffix = L".partial";
 constexpr int32_t FullPermille = 1000;
-constexpr DWORD CopyChunkBytes = 1u << 20;
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-struct OwnedFile {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    explicit OwnedFile(HANDLE h) : handle(h) {}
-    ~OwnedFile() {
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
-    OwnedFile(const OwnedFile&) = delete;
-    OwnedFile& operator=(const OwnedFile&) = delete;
-    bool valid() const { return handle != INVALID_HANDLE_VALUE; }
-};
-
-// Deletes the file behind the handle when the handle closes: exactly the file this copy wrote, even
-// when its folder was renamed meanwhile, and never one that another program put at the same path.
-DWORD discardTarget(HANDLE target, DWORD code) {
+// Deletes the partial file when its handle closes: exactly the file this copy wrote.
+DWORD discard(HANDLE partial, DWORD code) {
     FILE_DISPOSITION_INFO disposition{};
     disposition.DeleteFile = TRUE;
-    SetFileInformationByHandle(target, FileDispositionInfo, &disposition, sizeof(disposition));
+    SetFileInformationByHandle(partial, FileDispositionInfo, &disposition, sizeof(disposition));
     return code;
+}
+
+bool isDiskFull(DWORD code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
+
+// Opens an existing target the way the final rename will need it, and closes it again unchanged: the
+// game holding it open (sharing violation) or a file or folder the user may not write (access
+// denied) is refused here, before a byte is copied. 0 when there is no target or nothing refuses.
+DWORD probeTarget(const std::wstring& longTarget) {
+    if (GetFileAttributesW(longTarget.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
+    const OwnedFile target(CreateFileW(longTarget.c_str(), FILE_WRITE_DATA | DELETE, ShareAll, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    return target ? 0 : GetLastError();
+}
+
+uint64_t sizeOfPath(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Writes all of a chunk; a drive that fills up may take part of it, and writing the rest tells why.
+DWORD writeAll(HANDLE file, const char* data, DWORD size) {
+    for (DWORD offset = 0; offset < size;) {
+        DWORD put = 0;
+        if (!WriteFile(file, data + offset, size - offset, &put, nullptr)) return GetLastError();
+        if (put == 0) return ERROR_WRITE_FAULT;
+        offset += put;
+    }
+    return 0;
 }
 
 void joinWorker(InstallerApp& app) {
@@ -45,55 +62,81 @@ void joinWorker(InstallerApp& app) {
 
 }  // namespace
 
-// Not CopyFileExW itself: Wine's ignores the progress routine and the cancel request and leaves a
-// partial target behind on failure, so the window would show no progress and could not stop a copy.
-DWORD copyJobFile(InstallJob& job, const std::wstring& longSource, const std::wstring& longTarget) {
-    OwnedFile in(CreateFileW(longSource.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!in.valid()) return GetLastError();
+std::wstring partialPathOf(const std::wstring& target) { return target + PartialSuffix; }
+
+// Not CopyFileExW: Wine's never calls the progress routine, so the window could show no progress and
+// could not stop a copy.
+DWORD copyJobFile(InstallJob& job) {
+    const std::wstring longSource = toLongPath(job.sourcePath);
+    const std::wstring longTarget = toLongPath(job.targetPath);
+    const std::wstring longPartial = toLongPath(partialPathOf(job.targetPath));
+
+    const OwnedFile in(CreateFileW(longSource.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in) return GetLastError();
     LARGE_INTEGER total{};
-    if (!GetFileSizeEx(in.handle, &total)) return GetLastError();
+    if (!GetFileSizeEx(in.get(), &total)) return GetLastError();
     FILETIME lastWrite{};
-    GetFileTime(in.handle, nullptr, nullptr, &lastWrite);
+    GetFileTime(in.get(), nullptr, nullptr, &lastWrite);
 
-    // Opening the target is where a game holding the file (32) or a folder without rights (5) shows
-    // up; until it succeeds the previous patch is untouched. Nobody else may open it while it is written.
-    OwnedFile out(CreateFileW(longTarget.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+    const bool targetExisted = GetFileAttributesW(longTarget.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (const DWORD refused = probeTarget(longTarget)) return refused;
+
+    // CREATE_ALWAYS replaces a partial file that a killed run left behind. Only a rename or delete may
+    // share it while it is written.
+    OwnedFile out(CreateFileW(longPartial.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!out.valid()) return GetLastError();
+    if (!out) return GetLastError();
 
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[CopyChunkBytes]);
-    if (!buffer) return discardTarget(out.handle, ERROR_NOT_ENOUGH_MEMORY);
+    // The whole size up front, so that a drive that cannot hold it fails now rather than minutes into
+    // the copy. A file system that cannot reserve space is no reason to stop.
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize = total;
+    if (!SetFileInformationByHandle(out.get(), FileAllocationInfo, &allocation, sizeof(allocation))) {
+        const DWORD code = GetLastError();
+        if (isDiskFull(code)) return discard(out.get(), code);
+    }
+
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[ChunkBytes]);
+    if (!buffer) return discard(out.get(), ERROR_NOT_ENOUGH_MEMORY);
 
     LARGE_INTEGER done{};
     DWORD reason = CALLBACK_STREAM_SWITCH;
     bool reporting = true;
     for (;;) {
         if (reporting) {
-            const DWORD answer = copyProgress(total, done, total, done, 1, reason, in.handle, out.handle, &job);
-            if (answer == PROGRESS_CANCEL || answer == PROGRESS_STOP)
-                return discardTarget(out.handle, ERROR_REQUEST_ABORTED);
+            const DWORD answer = copyProgress(total, done, total, done, 1, reason, in.get(), out.get(), &job);
+            if (answer == PROGRESS_CANCEL || answer == PROGRESS_STOP) return discard(out.get(), ERROR_REQUEST_ABORTED);
             reporting = answer != PROGRESS_QUIET;
         }
         reason = CALLBACK_CHUNK_FINISHED;
         DWORD got = 0;
-        if (!ReadFile(in.handle, buffer.get(), CopyChunkBytes, &got, nullptr))
-            return discardTarget(out.handle, GetLastError());
+        if (!ReadFile(in.get(), buffer.get(), ChunkBytes, &got, nullptr)) return discard(out.get(), GetLastError());
         if (got == 0) break;
-        // A drive that fills up may take part of a chunk; writing the rest then tells why it stopped.
-        for (DWORD offset = 0; offset < got;) {
-            DWORD put = 0;
-            if (!WriteFile(out.handle, buffer.get() + offset, got - offset, &put, nullptr))
-                return discardTarget(out.handle, GetLastError());
-            if (put == 0) return discardTarget(out.handle, ERROR_WRITE_FAULT);
-            offset += put;
-        }
+        if (const DWORD code = writeAll(out.get(), buffer.get(), got)) return discard(out.get(), code);
         done.QuadPart += got;
     }
-    SetFileTime(out.handle, nullptr, nullptr, &lastWrite);
-    // Checked while the copy still holds its target, so that a copy of the wrong size is no patch
-    // left behind. The previous patch was replaced by then; there is nothing else to keep.
-    if (fileSizeOf(job.sourcePath) != fileSizeOf(job.targetPath)) return discardTarget(out.handle, ErrorSizeMismatch);
+
+    // On disk before it can replace anything, and as large as the source now is: a copy that is cut
+    // short or outgrown is never put in the patch's place.
+    if (!FlushFileBuffers(out.get())) return discard(out.get(), GetLastError());
+    LARGE_INTEGER written{};
+    if (!GetFileSizeEx(out.get(), &written)) return discard(out.get(), GetLastError());
+    if (static_cast<uint64_t>(written.QuadPart) != sizeOfPath(job.sourcePath))
+        return discard(out.get(), ERROR_WRITE_FAULT);
+    SetFileTime(out.get(), nullptr, nullptr, &lastWrite);
+    out.reset();
+
+    // One rename, atomic on NTFS: the target is either the previous patch or the complete new one.
+    if (!MoveFileExW(longPartial.c_str(), longTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD code = GetLastError();
+        DeleteFileW(longPartial.c_str());
+        // The target could be opened for this very rename a moment ago and the folder took the partial
+        // file, so a refusal now is a program that opened the target since: the game, not missing rights.
+        // (Windows and Wine both refuse to rename over a file that is open.)
+        if (code == ERROR_ACCESS_DENIED && targetExisted) code = ERROR_SHARING_VIOLATION;
+        return code;
+    }
     return 0;
 }
 
@@ -116,9 +159,7 @@ bool startWorker(InstallerApp& app, const std::wstring& source, const std::wstri
 
 DWORD WINAPI copyWorkerMain(LPVOID context) {
     auto& job = *static_cast<InstallJob*>(context);
-    const std::wstring longSource = toLongPath(job.sourcePath);
-    const std::wstring longTarget = toLongPath(job.targetPath);
-    const DWORD code = copyJobFile(job, longSource, longTarget);
+    const DWORD code = copyJobFile(job);
     if (code == 0) {
         job.succeeded = true;
     } else {
@@ -154,45 +195,14 @@ void requestCancel(InstallerApp& app) {
     if (app.installJob) app.installJob->cancelRequested.exchange(1);
 }
 
+std::unique_ptr<InstallJob> takeFinishedJob(InstallerApp& app) {
+    if (!app.installJob) return nullptr;
+    joinWorker(app);
+    return std::move(app.installJob);
+}
+
 void stopWorker(InstallerApp& app) {
     requestCancel(app);
     joinWorker(app);
     app.installJob.reset();
-}
-
-void onInstallProgress(InstallerApp& app, WPARAM permille) {
-    app.progressPermille = static_cast<int32_t>(static_cast<uint32_t>(permille));
-    requestRepaint(app);
-}
-
-void onInstallDone(InstallerApp& app) {
-    // A late or repeated end message finds no job: its outcome was taken already.
-    if (!app.installJob) return;
-    joinWorker(app);
-    const bool succeeded = app.installJob->succeeded;
-    const bool cancelled = app.installJob->cancelled;
-    const DWORD code = app.installJob->errorCode;
-    app.installJob.reset();
-
-    if (succeeded) {
-        app.uiState = StateCompleted;
-        app.progressPermille = FullPermille;
-        // The selection may have moved to another folder while the copy ran (F5, Ctrl+B): ask the
-        // file system about the folder selected now instead of assuming the patch landed there.
-        refreshTargetState(app);
-    } else if (cancelled) {
-        app.uiState = StateCancelled;
-    } else {
-        app.uiState = StateFailed;
-        app.statusText = std::wstring(text(app.language, CopyFailed)) + L": " + systemErrorText(code);
-        if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
-            app.statusText = std::wstring(text(app.language, PatchInUse)) + L" " + systemErrorText(code);
-            showMessage(app, app.statusText.c_str(), MB_ICONWARNING);
-        } else if (code == ERROR_ACCESS_DENIED || code == ERROR_PRIVILEGE_NOT_HELD) {
-            restartElevated(app);
-        } else {
-            showMessage(app, app.statusText.c_str(), MB_ICONERROR);
-        }
-    }
-    requestRepaint(app);
 }

@@ -1,10 +1,12 @@
-// The copy of the patch on a worker thread, its progress and its outcome.
+// The copy of the patch on a worker thread: written beside the target under a fixed temporary name
+// and swapped in at the end, with progress, cancel and an outcome read by the UI thread after a join.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct InstallerApp;
@@ -23,17 +25,21 @@ struct InstallJob {
     bool cancelled = false;
 };
 
+// Where the copy writes before it replaces the target: one fixed name in the target's folder, so that
+// the next install into that folder finds and replaces what a killed run left behind.
+std::wstring partialPathOf(const std::wstring& target);
 // Starts a copy job; false (with GetLastError set) when the thread cannot be created.
 bool startWorker(InstallerApp& app, const std::wstring& source, const std::wstring& target);
 DWORD WINAPI copyWorkerMain(LPVOID job);
-// Copies the job's source over its target in the manner of CopyFileExW with flags 0, calling
-// copyProgress before the first chunk and after every one; a copy that is cancelled, fails, or leaves
-// a target of another size than the source removes the file it wrote. Returns the Win32 code, 0 on success.
-DWORD copyJobFile(InstallJob& job, const std::wstring& longSource, const std::wstring& longTarget);
+// Copies the job's source to its target: refuses first what would make the final swap fail, writes
+// the partial file, flushes it, checks its size and only then replaces the target with it in one
+// step. Until then the target is untouched; on every failure the partial file is removed. Calls
+// copyProgress before the first chunk and after every one. Returns the Win32 code, 0 on success.
+DWORD copyJobFile(InstallJob& job);
 DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
                             LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred, DWORD streamNumber,
                             DWORD callbackReason, HANDLE sourceFile, HANDLE destinationFile, LPVOID context);
 void requestCancel(InstallerApp& app);
+// Waits for the worker to end and hands over its job; null when there is none.
+std::unique_ptr<InstallJob> takeFinishedJob(InstallerApp& app);
 void stopWorker(InstallerApp& app);
-void onInstallProgress(InstallerApp& app, WPARAM permille);
-void onInstallDone(InstallerApp& app);

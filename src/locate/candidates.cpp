@@ -8,8 +8,8 @@
 #include <cwchar>
 #include <iterator>
 
-#include "app/installer_app.h"
-#include "install/checks.h"
+#include "base/owned.h"
+#include "base/texts.h"
 #include "locate/manifest.h"
 #include "locate/paths.h"
 #include "locate/steam.h"
@@ -23,38 +23,6 @@ constexpr int32_t ScoreInstallerGame = 950;
 constexpr int32_t ScoreUninstallEntry = 900;
 constexpr FILEOPENDIALOGOPTIONS PickerOptions = FOS_NOCHANGEDIR | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST;
 constexpr size_t CounterChars = 96;
-
-// Releases a COM interface at the end of its scope.
-template <typename T>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() {
-        if (p_) p_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    T** out() { return &p_; }
-    void** outVoid() { return reinterpret_cast<void**>(&p_); }
-
-private:
-    T* p_ = nullptr;
-};
-
-class CoTaskString {
-public:
-    CoTaskString() = default;
-    ~CoTaskString() { CoTaskMemFree(p_); }
-    CoTaskString(const CoTaskString&) = delete;
-    CoTaskString& operator=(const CoTaskString&) = delete;
-    PWSTR* out() { return &p_; }
-    const wchar_t* get() const { return p_; }
-
-private:
-    PWSTR p_ = nullptr;
-};
 
 std::wstring uninstallKey() {
     return std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App ") + SteamAppId;
@@ -80,14 +48,6 @@ bool byManualThenScoreThenStamp(const GameCandidate& a, const GameCandidate& b) 
     return byScoreThenStamp(a, b);
 }
 
-// The index of the first entry with that path, or the list's length.
-size_t indexOfPath(const std::vector<GameCandidate>& list, const std::wstring& path) {
-    for (size_t i = 0; i < list.size(); ++i) {
-        if (equalsIgnoreCase(list[i].path, path)) return i;
-    }
-    return list.size();
-}
-
 }  // namespace
 
 void addCandidate(std::vector<GameCandidate>& list, const std::wstring& path, bool manual, int32_t score,
@@ -105,14 +65,21 @@ void addCandidate(std::vector<GameCandidate>& list, const std::wstring& path, bo
     entry.stamp = std::max(entry.stamp, stamp);
 }
 
-void detectGameLocations(InstallerApp& app) {
-    const GameCandidate* selected = selectedGameCandidate(app);
-    const bool remembered = selected != nullptr;
-    const std::wstring rememberedPath = remembered ? selected->path : std::wstring();
+size_t indexOfPath(const std::vector<GameCandidate>& list, const std::wstring& path) {
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (equalsIgnoreCase(list[i].path, path)) return i;
+    }
+    return list.size();
+}
 
+std::vector<GameCandidate> findGameLocations(const std::wstring& installerDir, const std::wstring& destOption,
+                                             const std::wstring& chosenFolder) {
     std::vector<GameCandidate> found;
-    addCandidate(found, app.installerDir, false, ScoreInstallerDir, StampAllOnes);
-    addCandidate(found, joinPath(app.installerDir, L"game"), false, ScoreInstallerGame, 0);
+    // Without its own path the installer has no folder: "game" alone would name one in the current directory.
+    if (!installerDir.empty()) {
+        addCandidate(found, installerDir, false, ScoreInstallerDir, StampAllOnes);
+        addCandidate(found, joinPath(installerDir, L"game"), false, ScoreInstallerGame, 0);
+    }
     addUninstallEntries(found);
     for (const std::wstring& library : findSteamLibraries()) {
         const ManifestLocations locations = manifestCandidates(library);
@@ -120,86 +87,43 @@ void detectGameLocations(InstallerApp& app) {
         addCandidate(found, locations.second.path, false, locations.second.score, locations.second.stamp);
     }
     std::stable_sort(found.begin(), found.end(), byScoreThenStamp);
-    app.candidates = std::move(found);
 
-    if (!app.destOption.empty()) {
-        const std::wstring resolved = resolveGameFolder(app.destOption);
-        if (!resolved.empty()) addCandidate(app.candidates, resolved, true, ScoreDestOption, StampAllOnes);
+    if (!destOption.empty()) {
+        const std::wstring resolved = resolveGameFolder(destOption);
+        if (!resolved.empty()) addCandidate(found, resolved, true, ScoreDestOption, StampAllOnes);
     }
-    if (!app.chosenFolder.empty()) addCandidate(app.candidates, app.chosenFolder, true, ScorePicked, StampAllOnes);
-    std::stable_sort(app.candidates.begin(), app.candidates.end(), byManualThenScoreThenStamp);
-
-    app.selectedCandidate = 0;
-    if (remembered) {
-        const size_t index = indexOfPath(app.candidates, rememberedPath);
-        if (index < app.candidates.size()) app.selectedCandidate = index;
-    }
-
-    app.patchFound = isExistingFile(app.patchSourcePath);
-    app.patchSize = app.patchFound ? fileSizeOf(app.patchSourcePath) : 0;
-    if (app.uiState != StateInstalling) app.uiState = StateReady;
-    app.statusText.clear();
-    app.progressPermille = 0;
-    refreshTargetState(app);
+    if (!chosenFolder.empty()) addCandidate(found, chosenFolder, true, ScorePicked, StampAllOnes);
+    std::stable_sort(found.begin(), found.end(), byManualThenScoreThenStamp);
+    return found;
 }
 
-void chooseGameFolder(InstallerApp& app) {
-    ComRef<IFileOpenDialog> dialog;
+std::wstring pickGameFolder(HWND owner, int32_t language, const std::wstring& startFolder) {
+    ComPtr<IFileOpenDialog> dialog;
     if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
                                 dialog.outVoid())))
-        return;
+        return {};
     FILEOPENDIALOGOPTIONS options = 0;
     if (SUCCEEDED(dialog->GetOptions(&options))) dialog->SetOptions(options | PickerOptions);
-    dialog->SetTitle(text(app.language, SelectGameFolderTitle));
-    if (const GameCandidate* selected = selectedGameCandidate(app)) {
-        ComRef<IShellItem> start;
-        if (SUCCEEDED(SHCreateItemFromParsingName(selected->path.c_str(), nullptr, IID_IShellItem, start.outVoid())))
+    dialog->SetTitle(text(language, SelectGameFolderTitle));
+    if (!startFolder.empty()) {
+        ComPtr<IShellItem> start;
+        if (SUCCEEDED(SHCreateItemFromParsingName(startFolder.c_str(), nullptr, IID_IShellItem, start.outVoid())))
             dialog->SetFolder(start.get());
     }
-    if (FAILED(dialog->Show(app.mainWindow))) return;
+    if (FAILED(dialog->Show(owner))) return {};
 
-    ComRef<IShellItem> item;
-    if (FAILED(dialog->GetResult(item.out()))) return;
+    ComPtr<IShellItem> item;
+    if (FAILED(dialog->GetResult(item.out()))) return {};
     CoTaskString name;
-    if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, name.out()))) return;
+    if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, name.out()))) return {};
     const std::wstring resolved = resolveGameFolder(name.get());
-
-    if (resolved.empty()) {
-        showMessage(app, text(app.language, FolderPickerHint), MB_ICONWARNING);
-        return;
-    }
-    app.chosenFolder = resolved;
-    detectGameLocations(app);
-    const size_t index = indexOfPath(app.candidates, app.chosenFolder);
-    if (index < app.candidates.size()) app.selectedCandidate = index;
-    refreshTargetState(app);
-    requestRepaint(app);
+    if (resolved.empty()) showMessage(owner, language, text(language, FolderPickerHint), MB_ICONWARNING);
+    return resolved;
 }
 
-bool hasValidSelection(const InstallerApp& app) {
-    return !app.candidates.empty() && app.selectedCandidate < app.candidates.size();
-}
-
-const GameCandidate* selectedGameCandidate(const InstallerApp& app) {
-    return hasValidSelection(app) ? &app.candidates[app.selectedCandidate] : nullptr;
-}
-
-void selectPreviousCandidate(InstallerApp& app) {
-    const size_t n = app.candidates.size();
-    if (n == 0) return;
-    app.selectedCandidate = (app.selectedCandidate % n + n - 1) % n;
-}
-
-void selectNextCandidate(InstallerApp& app) {
-    const size_t n = app.candidates.size();
-    if (n == 0) return;
-    app.selectedCandidate = (app.selectedCandidate + 1) % n;
-}
-
-std::wstring candidateCounterText(const InstallerApp& app) {
-    if (app.candidates.size() < 2) return {};
+std::wstring candidateCounterText(int32_t language, size_t selected, size_t count) {
+    if (count < 2) return {};
     wchar_t buffer[CounterChars] = {};
-    swprintf(buffer, std::size(buffer), L"%ls  %zu / %zu", text(app.language, DetectedLocations),
-             app.selectedCandidate + 1, app.candidates.size());
+    swprintf(buffer, std::size(buffer), L"%ls  %zu / %zu", text(language, DetectedLocations), selected + 1, count);
     return buffer;
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "base/owned.h"
 #include "locate/paths.h"
 #include "locate/steam.h"
 
@@ -14,20 +15,6 @@ constexpr int32_t ScoreManifestFirst = 800;
 constexpr int32_t ScoreManifestSecond = 700;
 constexpr int32_t ScoreNoManifest = 500;
 
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 bool isGameArchive(const WIN32_FIND_DATAW& entry) {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
     const std::wstring name = entry.cFileName;
@@ -37,8 +24,8 @@ bool isGameArchive(const WIN32_FIND_DATAW& entry) {
 // Only the folder's own entries count; the game keeps its archives directly in it.
 bool holdsGameArchive(const std::wstring& folder) {
     WIN32_FIND_DATAW entry{};
-    FindHandle find(FindFirstFileW(toLongPath(joinPath(folder, L"*")).c_str(), &entry));
-    if (find.get() == INVALID_HANDLE_VALUE) return false;
+    OwnedFind find(FindFirstFileW(toLongPath(joinPath(folder, L"*")).c_str(), &entry));
+    if (!find) return false;
     do {
         if (isGameArchive(entry)) return true;
     } while (FindNextFileW(find.get(), &entry));

@@ -3,6 +3,7 @@
 
 #include <cwctype>
 
+#include "base/owned.h"
 #include "locate/paths.h"
 
 namespace {
@@ -12,37 +13,6 @@ constexpr const wchar_t* SteamKeyMachine = L"SOFTWARE\\Valve\\Steam";
 constexpr DWORD EnvironmentBufferChars = 32768;
 constexpr DWORD DriveBufferChars = 512;
 constexpr LONGLONG MaxTextFileBytes = 16 * 1024 * 1024;
-
-// Closes the key on every way out of readRegistryPath.
-class OpenKey {
-public:
-    OpenKey(HKEY hive, const std::wstring& subkey, REGSAM view) {
-        if (RegOpenKeyExW(hive, subkey.c_str(), 0, KEY_QUERY_VALUE | view, &key_) != ERROR_SUCCESS) key_ = nullptr;
-    }
-    ~OpenKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 std::wstring upToFirstZero(const wchar_t* text) { return std::wstring(text); }
 
@@ -84,8 +54,9 @@ bool containsIgnoreCase(const std::vector<std::wstring>& list, const std::wstrin
 }  // namespace
 
 std::wstring readRegistryPath(HKEY hive, const std::wstring& subkey, const std::wstring& name, REGSAM view) {
-    OpenKey key(hive, subkey, view);
-    if (!key.get()) return {};
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(hive, subkey.c_str(), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return {};
+    const OwnedKey key(opened);
     DWORD type = 0;
     DWORD size = 0;
     if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
@@ -109,9 +80,9 @@ void addSteamRoot(SteamRootList& list, const std::wstring& text) {
 }
 
 std::wstring readTextFile(const std::wstring& path) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return {};
+    OwnedFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 1 || size.QuadPart > MaxTextFileBytes) return {};
 

@@ -2,10 +2,10 @@
 // before it returns and records failures in the context instead of reporting them.
 #include "ui/draw.h"
 
+#include <algorithm>
 #include <string>
 
-#include "app/installer_app.h"
-#include "ui/owned.h"
+#include "install/installer_app.h"
 
 namespace gp = Gdiplus::DllExports;
 using Gdiplus::GpStatus;
@@ -49,10 +49,6 @@ OwnedPath makeRoundedPath(DrawContext& dc, const RectF& rect, float radius) {
 
 }  // namespace
 
-Brush::~Brush() {
-    if (brush) gp::GdipDeleteBrush(brush);
-}
-
 float boldOffsetFor(int32_t language, bool bold) {
     if (language != TraditionalChinese) return 0.0f;
     return bold ? 0.6f : 0.28f;
@@ -62,7 +58,7 @@ Brush makeSolidBrush(uint32_t colour) {
     Brush result;
     Gdiplus::GpSolidFill* raw = nullptr;
     result.status = gp::GdipCreateSolidFill(colour, &raw);
-    if (result.status == Ok) result.brush = raw;
+    if (result.status == Ok) result.brush.reset(raw);
     return result;
 }
 
@@ -72,12 +68,13 @@ Brush makeGradientBrush(PointF start, PointF end, uint32_t startColour, uint32_t
     const Gdiplus::PointF to(end.X, end.Y);
     Gdiplus::GpLineGradient* raw = nullptr;
     result.status = gp::GdipCreateLineBrush(&from, &to, startColour, endColour, Gdiplus::WrapModeTile, &raw);
-    if (result.status == Ok) result.brush = raw;
+    if (result.status == Ok) result.brush.reset(raw);
     return result;
 }
 
 GpStatus addRoundedRect(Gdiplus::GpPath* path, const RectF& r, float radius) {
-    const float d = 2.0f * radius;
+    // The progress fill starts narrower than its corners are round.
+    const float d = std::min(2.0f * radius, std::min(r.Width, r.Height));
     GpStatus result = Ok;
     auto keep = [&result](GpStatus s) {
         if (s != Ok) result = s;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "base/owned.h"
 #include "ui/geometry.h"
 
 struct InstallerApp;
@@ -21,16 +22,12 @@ struct DrawContext {
     }
 };
 
+// A brush with the status of its creation; a failed creation leaves it null.
 struct Brush {
-    Gdiplus::GpBrush* brush = nullptr;
+    OwnedBrush brush;
     Gdiplus::GpStatus status = Gdiplus::GenericError;
 
-    Brush() = default;
-    Brush(const Brush&) = delete;
-    Brush& operator=(const Brush&) = delete;
-    Brush(Brush&& other) noexcept : brush(other.brush), status(other.status) { other.brush = nullptr; }
-    ~Brush();
-    Gdiplus::GpBrush* get() const { return brush; }
+    Gdiplus::GpBrush* get() const { return brush.get(); }
 };
 
 // Text alignment and trimming values of GDI+ string formats.
@@ -46,7 +43,8 @@ float boldOffsetFor(int32_t language, bool bold);
 
 Brush makeSolidBrush(uint32_t colour);
 Brush makeGradientBrush(PointF start, PointF end, uint32_t startColour, uint32_t endColour);
-// Returns the last failing status of the four arcs and the closing, Ok when all succeed.
+// Returns the last failing status of the four arcs and the closing, Ok when all succeed. A radius
+// larger than half the box's smaller side is taken as that half, so the figure never leaves the box.
 Gdiplus::GpStatus addRoundedRect(Gdiplus::GpPath* path, const RectF& rect, float radius);
 void fillRoundedRect(DrawContext& dc, const RectF& rect, float radius, uint32_t colour);
 void strokeRoundedRect(DrawContext& dc, const RectF& rect, float radius, uint32_t colour);

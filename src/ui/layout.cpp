@@ -1,43 +1,17 @@
-// Layout of the main window on its 920 x 620 design canvas, the DPI scale, hit-testing, size limits
-// and the light title bar.
+// Layout of the main window on its 920 x 620 design canvas, the DPI scale, hit-testing and size limits.
 #include "ui/layout.h"
 
 #include <algorithm>
 
-#include "app/installer_app.h"
-#include "app/proc_address.h"
-#include "audio/music.h"
+#include "base/win32.h"
+#include "install/installer_app.h"
 
 namespace {
 
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-
-constexpr UINT DefaultDpi = 96;
 constexpr float PanelMargin = 28.0f;
 constexpr float Inset = 22.0f;
 constexpr float ButtonGap = 10.0f;
-// Older Windows 10 releases knew the dark-mode attribute under 19 before it became 20.
-constexpr DWORD DarkModeAttribute = 20;
-constexpr DWORD DarkModeAttributeOld = 19;
-
-GetDpiForWindowFn dpiForWindowFunction() {
-    // A function-local static is initialised exactly once, even when threads race to the first call.
-    static const GetDpiForWindowFn function =
-        procAddress<GetDpiForWindowFn>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
-    return function;
-}
-
 }  // namespace
-
-UINT windowDpi(HWND window) {
-    const GetDpiForWindowFn dpiForWindow = dpiForWindowFunction();
-    if (window && dpiForWindow) return dpiForWindow(window);
-    HDC dc = GetDC(window);
-    if (!dc) return DefaultDpi;
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(window, dc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : DefaultDpi;
-}
 
 float contentScale(int clientWidth, int clientHeight, UINT dpi) {
     const float d = static_cast<float>(dpi) / 96.0f;
@@ -98,26 +72,33 @@ MainLayout computeLayout(int32_t uiState, float W, float H) {
     return L;
 }
 
+bool isControlLive(const InstallerApp& app, ControlId id) {
+    const bool installing = app.uiState == StateInstalling;
+    switch (id) {
+    case ChipSimplified:
+    case ChipTraditional:
+    case ChipEnglish:
+    case MusicToggle: return true;
+    case ChooseFolderButton:
+    case DetectAgainButton: return !installing;
+    case PrevLocationButton:
+    case NextLocationButton: return !installing && app.candidates.size() >= 2;
+    case CloseButton: return app.uiState == StateCompleted;
+    case ActionButton: return installing || app.uiState == StateCompleted || (app.patchFound && hasValidSelection(app));
+    case OpenAppFolderButton: return !app.patchFound;
+    case None: break;
+    }
+    return false;
+}
+
 ControlId hitTest(const InstallerApp& app, float W, float H, float x, float y) {
     const MainLayout L = computeLayout(app.uiState, W, H);
-    const bool installing = app.uiState == StateInstalling;
-    auto hits = [&](ControlId id) { return containsPoint(L.control(id), x, y); };
-
-    for (ControlId id : {ChipSimplified, ChipTraditional, ChipEnglish, MusicToggle}) {
-        if (hits(id)) return id;
+    // The order settles overlaps: the close button before the main button it borders.
+    for (ControlId id : {ChipSimplified, ChipTraditional, ChipEnglish, MusicToggle, ChooseFolderButton,
+                         DetectAgainButton, PrevLocationButton, NextLocationButton, CloseButton, ActionButton,
+                         OpenAppFolderButton}) {
+        if (isControlLive(app, id) && containsPoint(L.control(id), x, y)) return id;
     }
-    if (!installing) {
-        if (hits(ChooseFolderButton)) return ChooseFolderButton;
-        if (hits(DetectAgainButton)) return DetectAgainButton;
-        if (app.candidates.size() >= 2) {
-            if (hits(PrevLocationButton)) return PrevLocationButton;
-            if (hits(NextLocationButton)) return NextLocationButton;
-        }
-    }
-    if (app.uiState == StateCompleted && hits(CloseButton)) return CloseButton;
-    const bool canAct = installing || app.uiState == StateCompleted || (app.patchFound && hasValidSelection(app));
-    if (canAct && hits(ActionButton)) return ActionButton;
-    if (!app.patchFound && hits(OpenAppFolderButton)) return OpenAppFolderButton;
     return None;
 }
 
@@ -148,26 +129,4 @@ void onMainDpiChanged(HWND window, const RECT* suggested) {
     // Fonts, layout and scale are derived anew on every paint and mouse message; only the frame moves.
     SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void applyLightTitleBar(HWND window) {
-    using SetAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
-    HMODULE dwmapi = loadSystemLibrary(L"dwmapi.dll");
-    if (!dwmapi) return;
-    if (auto setAttribute = procAddress<SetAttributeFn>(dwmapi, "DwmSetWindowAttribute")) {
-        const BOOL dark = FALSE;
-        if (FAILED(setAttribute(window, DarkModeAttribute, &dark, sizeof(dark))))
-            setAttribute(window, DarkModeAttributeOld, &dark, sizeof(dark));
-    }
-    FreeLibrary(dwmapi);
-}
-
-void trackMouseLeave(HWND window, bool& tracking) {
-    if (tracking) return;
-    TRACKMOUSEEVENT track{};
-    track.cbSize = sizeof(track);
-    track.dwFlags = TME_LEAVE;
-    track.hwndTrack = window;
-    TrackMouseEvent(&track);
-    tracking = true;
 }

@@ -47,10 +47,11 @@ struct LogicalView {
     float height = 0.0f;
 };
 
-UINT windowDpi(HWND window);
 float contentScale(int clientWidth, int clientHeight, UINT dpi);
 LogicalView logicalViewOf(HWND window);
 MainLayout computeLayout(int32_t uiState, float W, float H);
+// Whether the control answers the mouse in the current state; one that does not is never drawn hot.
+bool isControlLive(const InstallerApp& app, ControlId id);
 // The control under a logical point of a W x H logical client.
 ControlId hitTest(const InstallerApp& app, float W, float H, float x, float y);
 // The same for the main window's current client size.
@@ -59,7 +60,3 @@ ControlId hitTest(const InstallerApp& app, float x, float y);
 SIZE minimumTrackSize(int workWidth, int workHeight, UINT dpi);
 void onMainGetMinMaxInfo(HWND window, MINMAXINFO* info);
 void onMainDpiChanged(HWND window, const RECT* suggested);
-// Asks once for WM_MOUSELEAVE; the flag is set whatever the call returns, so that a failed request
-// is not repeated on every move. The leave handler clears it.
-void trackMouseLeave(HWND window, bool& tracking);
-void applyLightTitleBar(HWND window);

@@ -5,12 +5,13 @@
 #include <windowsx.h>
 #include <shellapi.h>
 
-#include "app/installer_app.h"
 #include "audio/music.h"
+#include "base/win32.h"
 #include "install/checks.h"
+#include "install/installer_app.h"
 #include "install/launch.h"
+#include "install/locations.h"
 #include "install/worker.h"
-#include "locate/candidates.h"
 #include "ui/layout.h"
 #include "ui/paint.h"
 
@@ -45,17 +46,10 @@ void onMainMouseLeave(InstallerApp& app) {
 }
 
 bool onMainSetCursor(const InstallerApp& app, LPARAM hitCode) {
-    if (LOWORD(hitCode) != HTCLIENT || app.hoverControl == None) return false;
+    const auto hovered = static_cast<ControlId>(app.hoverControl);
+    if (LOWORD(hitCode) != HTCLIENT || hovered == None || !isControlLive(app, hovered)) return false;
     SetCursor(LoadCursorW(nullptr, IDC_HAND));
     return true;
-}
-
-void stepLocation(InstallerApp& app, bool forward) {
-    if (app.candidates.empty()) return;
-    if (forward) selectNextCandidate(app);
-    else selectPreviousCandidate(app);
-    refreshTargetState(app);
-    requestRepaint(app);
 }
 
 void redetect(InstallerApp& app) {
@@ -138,6 +132,16 @@ LRESULT handleMainMessage(InstallerApp& app, HWND window, UINT message, WPARAM w
 }
 
 }  // namespace
+
+void setLanguage(InstallerApp& app, int32_t language) {
+    if (language == app.language) return;
+    app.language = language;
+    app.fontFamily = createFontFamily(language);  // releases the family it replaces
+    if (app.mainWindow) {
+        SetWindowTextW(app.mainWindow, text(language, WindowTitle));
+        requestRepaint(app);
+    }
+}
 
 void runMainAction(InstallerApp& app) {
     switch (app.uiState) {

@@ -2,16 +2,14 @@
 // footer, language switch and music button, drawn off-screen and copied in one BitBlt.
 #include "ui/paint.h"
 
-#include "ui/status_mirror.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
 
-#include "app/installer_app.h"
 #include "audio/music.h"
+#include "base/win32.h"
+#include "install/installer_app.h"
 #include "ui/layout.h"
-#include "ui/owned.h"
 
 namespace gp = Gdiplus::DllExports;
 using Gdiplus::GpStatus;
@@ -33,6 +31,10 @@ constexpr float PanelRadius = 22.0f;
 constexpr float CardRadius = 14.0f;
 constexpr float MainButtonRadius = 15.0f;
 constexpr const wchar_t* SteamAppId = L"2719305";
+
+// A control looks hot only while the mouse is on it and it answers the mouse: a button that an
+// install has made inert keeps no hot look from before.
+bool isHot(const InstallerApp& app, ControlId id) { return app.hoverControl == id && isControlLive(app, id); }
 
 RectF offset(const RectF& r, float dx, float dy, float dw, float dh) {
     return {r.X + dx, r.Y + dy, r.Width + dw, r.Height + dh};
@@ -68,18 +70,18 @@ OwnedPen makePen(DrawContext& dc, uint32_t colour, float width) {
     return OwnedPen(status == Ok ? raw : nullptr);
 }
 
-void drawBackground(const InstallerApp& app, DrawContext& dc, float W, float H) {
+void drawBackground(Gdiplus::GpImage* picture, DrawContext& dc, float W, float H) {
     UINT iw = 0, ih = 0;
-    if (app.backgroundImage) {
-        dc.record(gp::GdipGetImageWidth(app.backgroundImage, &iw));
-        dc.record(gp::GdipGetImageHeight(app.backgroundImage, &ih));
+    if (picture) {
+        dc.record(gp::GdipGetImageWidth(picture, &iw));
+        dc.record(gp::GdipGetImageHeight(picture, &ih));
     }
     if (iw > 0 && ih > 0) {
         // Cover: keep the aspect ratio, fill the whole client and crop the overflow evenly on both sides.
         const float k = std::max(W / static_cast<float>(iw), H / static_cast<float>(ih));
         const float dw = static_cast<float>(iw) * k;
         const float dh = static_cast<float>(ih) * k;
-        dc.record(gp::GdipDrawImageRect(dc.graphics, app.backgroundImage, (W - dw) * 0.5f, (H - dh) * 0.5f, dw, dh));
+        dc.record(gp::GdipDrawImageRect(dc.graphics, picture, (W - dw) * 0.5f, (H - dh) * 0.5f, dw, dh));
         return;
     }
     Brush gradient = makeGradientBrush({0, 0}, {W, H}, GradientStart, GradientEnd);
@@ -108,7 +110,7 @@ void drawPatchCard(const InstallerApp& app, DrawContext& dc, const TextPainter& 
     } else {
         say(PlacePatchHint, 12, false, 0xE16B5F71, detail);
         drawPillButton(app, dc, L.control(OpenAppFolderButton), text(app.language, OpenAppFolder),
-                       app.hoverControl == OpenAppFolderButton, true);
+                       isHot(app, OpenAppFolderButton), true);
     }
 }
 
@@ -126,16 +128,16 @@ void drawLocationSection(const InstallerApp& app, DrawContext& dc, const TextPai
         say(selected.manual ? ManualFolder : GameDetected, 12, true, GoodText, origin);
         say(selected.path, 12, false, 0xF543394B, {K.X + 16, K.Y + 39, K.Width - 32, 39}, AlignNear, TrimPath);
         if (app.candidates.size() >= 2) {
-            say(candidateCounterText(app), 10, false, 0xBE716375, {K.X + 16, K.Y + K.Height - 23, K.Width - 130, 18});
-            drawArrowButton(dc, L.control(PrevLocationButton), false, app.hoverControl == PrevLocationButton);
-            drawArrowButton(dc, L.control(NextLocationButton), true, app.hoverControl == NextLocationButton);
+            say(candidateCounterText(app.language, app.selectedCandidate, app.candidates.size()), 10, false, 0xBE716375, {K.X + 16, K.Y + K.Height - 23, K.Width - 130, 18});
+            drawArrowButton(dc, L.control(PrevLocationButton), false, isHot(app, PrevLocationButton));
+            drawArrowButton(dc, L.control(NextLocationButton), true, isHot(app, NextLocationButton));
         }
     }
-    // Drawn during an install too, when they cannot be hit and so never look hot.
+    // Drawn during an install too, when they cannot be hit.
     drawPillButton(app, dc, L.control(ChooseFolderButton), text(app.language, ChooseFolder),
-                   app.hoverControl == ChooseFolderButton, true);
+                   isHot(app, ChooseFolderButton), true);
     drawPillButton(app, dc, L.control(DetectAgainButton), text(app.language, DetectAgain),
-                   app.hoverControl == DetectAgainButton, false);
+                   isHot(app, DetectAgainButton), false);
 }
 
 struct StatusLine {
@@ -173,7 +175,7 @@ void drawProgressAndButtons(const InstallerApp& app, DrawContext& dc, const Text
     }
 
     const RectF& B = L.control(ActionButton);
-    const bool hot = app.hoverControl == ActionButton;
+    const bool hot = isHot(app, ActionButton);
     uint32_t fill = 0xB4D2CAD2;
     if (canAct && installing) fill = hot ? 0xF5E05972 : 0xE6C64865;
     else if (canAct) fill = hot ? 0xFFF97EA9 : 0xFFEC699A;
@@ -184,7 +186,7 @@ void drawProgressAndButtons(const InstallerApp& app, DrawContext& dc, const Text
 
     if (completed)
         drawPillButton(app, dc, L.control(CloseButton), text(app.language, CloseInstaller),
-                       app.hoverControl == CloseButton, false);
+                       isHot(app, CloseButton), false);
 }
 
 void drawSpeaker(const InstallerApp& app, DrawContext& dc, const RectF& M) {
@@ -222,7 +224,7 @@ void drawLanguageSwitch(const InstallerApp& app, DrawContext& dc, const MainLayo
     drawLanguageChip(app, dc, E, L"EN", English, ChipEnglish);
 
     const RectF& M = L.control(MusicToggle);
-    fillRoundedRect(dc, M, 11, app.hoverControl == MusicToggle ? 0xFAFFEBF3 : SwitchFill);
+    fillRoundedRect(dc, M, 11, isHot(app, MusicToggle) ? 0xFAFFEBF3 : SwitchFill);
     strokeRoundedRect(dc, M, 11, SwitchOutline);
     drawSpeaker(app, dc, M);
 }
@@ -247,7 +249,7 @@ std::wstring patchSizeText(uint64_t size) {
     return buffer;
 }
 
-void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT dpi) {
+void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT dpi, Gdiplus::GpImage* picture) {
     w = std::max(w, 1);
     h = std::max(h, 1);
     dc.record(gp::GdipSetSmoothingMode(dc.graphics, Gdiplus::SmoothingModeAntiAlias));
@@ -264,7 +266,7 @@ void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT 
         app.uiState == StateInstalling || app.uiState == StateCompleted || (app.patchFound && validLocation);
     const TextPainter say{app, dc};
 
-    drawBackground(app, dc, W, H);
+    drawBackground(picture, dc, W, H);
     drawPanelAndHeader(app, dc, say, L.panel);
     drawPatchCard(app, dc, say, L);
     drawLocationSection(app, dc, say, L, validLocation);
@@ -276,36 +278,37 @@ void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT 
     drawLanguageSwitch(app, dc, L);
 }
 
-OwnedGpBitmap coverScaledCopy(Gdiplus::GpImage* picture, int w, int h) {
+OwnedImage coverScaledCopy(Gdiplus::GpImage* picture, int w, int h) {
     UINT iw = 0, ih = 0;
     if (!picture || gp::GdipGetImageWidth(picture, &iw) != Ok || gp::GdipGetImageHeight(picture, &ih) != Ok ||
         iw == 0 || ih == 0)
-        return nullptr;
+        return {};
     Gdiplus::GpBitmap* raw = nullptr;
-    if (gp::GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppPARGB, nullptr, &raw) != Ok) return nullptr;
-    OwnedGpBitmap copy(raw);
+    if (gp::GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppPARGB, nullptr, &raw) != Ok) return {};
+    OwnedImage copy(raw);
     Gdiplus::GpGraphics* rawGraphics = nullptr;
-    if (gp::GdipGetImageGraphicsContext(copy.get(), &rawGraphics) != Ok) return nullptr;
+    if (gp::GdipGetImageGraphicsContext(copy.get(), &rawGraphics) != Ok) return {};
     OwnedGraphics graphics(rawGraphics);
     gp::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
     const float k = std::max(static_cast<float>(w) / static_cast<float>(iw), static_cast<float>(h) / static_cast<float>(ih));
     const float dw = static_cast<float>(iw) * k;
     const float dh = static_cast<float>(ih) * k;
-    if (gp::GdipDrawImageRect(graphics.get(), picture, (w - dw) * 0.5f, (h - dh) * 0.5f, dw, dh) != Ok) return nullptr;
+    if (gp::GdipDrawImageRect(graphics.get(), picture, (w - dw) * 0.5f, (h - dh) * 0.5f, dw, dh) != Ok) return {};
     return copy;
 }
 
 namespace {
 
 // Keeps the scaled copy in step with the client size; without one the frame scales the picture itself.
-void refreshScaledBackground(InstallerApp& app, int w, int h) {
-    if (!app.backgroundImage || (app.scaledBackground && app.scaledBackgroundWidth == w &&
-                                 app.scaledBackgroundHeight == h))
-        return;
-    if (app.scaledBackground) gp::GdipDisposeImage(app.scaledBackground);
-    app.scaledBackground = coverScaledCopy(app.backgroundImage, w, h).release();
-    app.scaledBackgroundWidth = w;
-    app.scaledBackgroundHeight = h;
+Gdiplus::GpImage* backgroundFor(InstallerApp& app, int w, int h) {
+    if (!app.backgroundImage) return nullptr;
+    if (!app.scaledBackground || app.scaledBackgroundWidth != w || app.scaledBackgroundHeight != h) {
+        app.scaledBackground = coverScaledCopy(app.backgroundImage.get(), w, h);
+        app.scaledBackgroundWidth = w;
+        app.scaledBackgroundHeight = h;
+    }
+    // The copy covers the client exactly, so the frame's cover rule draws it 1:1.
+    return app.scaledBackground ? app.scaledBackground.get() : app.backgroundImage.get();
 }
 
 }  // namespace
@@ -317,36 +320,25 @@ void paintMainWindow(InstallerApp& app) {
     GetClientRect(app.mainWindow, &client);
     const int w = std::max<int>(client.right - client.left, 1);
     const int h = std::max<int>(client.bottom - client.top, 1);
-
-    // Everything is drawn off-screen and copied at once, so the window never shows a half-drawn frame.
-    // Without a memory DC or bitmap the frame is skipped; the next invalidation tries again.
-    OwnedDc memoryDc(CreateCompatibleDC(paintDc));
-    OwnedGdiObject bitmap(memoryDc ? CreateCompatibleBitmap(paintDc, w, h) : nullptr);
-    if (memoryDc && bitmap) {
-        ScopedSelect selected(memoryDc.get(), bitmap.get());
-        {
-            DrawContext dc;
+    {
+        // Drawn off-screen and copied at once, so the window never shows a half-drawn frame. Without a
+        // memory DC, a bitmap or a graphics object the frame is skipped; the next invalidation tries again.
+        // The bitmap is selected out and both are deleted before EndPaint.
+        OwnedDc memoryDc(CreateCompatibleDC(paintDc));
+        OwnedGdiObject bitmap(memoryDc ? CreateCompatibleBitmap(paintDc, w, h) : nullptr);
+        if (bitmap) {
+            ScopedSelect selected(memoryDc.get(), bitmap.get());
             Gdiplus::GpGraphics* raw = nullptr;
             if (gp::GdipCreateFromHDC(memoryDc.get(), &raw) == Ok) {
-                OwnedGraphics graphics(raw);
-                dc.graphics = graphics.get();
-                refreshScaledBackground(app, w, h);
-                // The copy covers the client exactly, so the frame's own cover rule draws it 1:1.
-                Gdiplus::GpImage* const picture = app.backgroundImage;
-                if (app.scaledBackground) app.backgroundImage = app.scaledBackground;
-                drawMainFrame(app, dc, w, h, windowDpi(app.mainWindow));
-                app.backgroundImage = picture;
+                {
+                    OwnedGraphics graphics(raw);
+                    DrawContext dc;
+                    dc.graphics = graphics.get();
+                    drawMainFrame(app, dc, w, h, windowDpi(app.mainWindow), backgroundFor(app, w, h));
+                }
+                BitBlt(paintDc, 0, 0, w, h, memoryDc.get(), 0, 0, SRCCOPY);
             }
         }
-        BitBlt(paintDc, 0, 0, w, h, memoryDc.get(), 0, 0, SRCCOPY);
     }
     EndPaint(app.mainWindow, &ps);
-
-    // What was just drawn, for readers that cannot see pixels.
-    const bool validLocation = hasValidSelection(app);
-    std::wstring status = text(app.language, app.patchFound ? PatchFound : PatchNotFound);
-    const std::wstring line = statusLineOf(app, validLocation).text;
-    if (!line.empty()) status += L"\n" + line;
-    updateStatusMirror(app.mainWindow, StatusMirrorId, status);
-    updateStatusMirror(app.mainWindow, LocationMirrorId, validLocation ? selectedGameCandidate(app)->path : std::wstring());
 }

@@ -1,4 +1,4 @@
-// The one application object that lives for the whole run.
+// The one application object that lives for the whole run, and the installer's states.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/texts.h"
+#include "base/owned.h"
+#include "base/texts.h"
 #include "install/worker.h"
 #include "locate/candidates.h"
 
@@ -31,11 +32,11 @@ struct InstallerApp {
     MusicPlayer* musicPlayer = nullptr;  // owned by start-up, outlives this object
     OwnedFontFamily fontFamily;
     HGLOBAL backgroundMemory = nullptr;
-    IStream* backgroundStream = nullptr;
-    Gdiplus::GpImage* backgroundImage = nullptr;
+    ComPtr<IStream> backgroundStream;
+    OwnedImage backgroundImage;
     // The picture already scaled to cover the client of that size: scaling it on every paint costs
     // several times the rest of the frame.
-    Gdiplus::GpBitmap* scaledBackground = nullptr;
+    OwnedImage scaledBackground;
     int scaledBackgroundWidth = 0;
     int scaledBackgroundHeight = 0;
     std::wstring installerPath;
@@ -53,6 +54,9 @@ struct InstallerApp {
     uint64_t patchSize = 0;
     bool targetExists = false;
     bool targetIsSource = false;
+    // The location of the last install, copied or found in place: what "Launch game" starts and what a
+    // restart as administrator is for, whatever has been selected since.
+    GameCandidate jobLocation;
 
     // Window state.
     InstallState uiState = StateReady;
@@ -66,6 +70,15 @@ struct InstallerApp {
     HANDLE workerThread = nullptr;
 };
 
-// Shows a message box owned by the main window, captioned with the current language's window title.
-int showMessage(const InstallerApp& app, const wchar_t* message, UINT flags);
-void requestRepaint(const InstallerApp& app);
+// A message box owned by the main window, captioned with the current language's window title.
+inline int showMessage(const InstallerApp& app, const wchar_t* message, UINT flags) {
+    return showMessage(app.mainWindow, app.language, message, flags);
+}
+
+// Asks for the whole main window to be painted anew once the message queue is empty.
+inline void requestRepaint(const InstallerApp& app) {
+    if (app.mainWindow) InvalidateRect(app.mainWindow, nullptr, FALSE);
+}
+
+bool hasValidSelection(const InstallerApp& app);
+const GameCandidate* selectedGameCandidate(const InstallerApp& app);

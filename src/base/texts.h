@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <memory>
 
-struct InstallerApp;
-
 enum Language : int32_t {
     SimplifiedChinese = 0,
     TraditionalChinese = 1,
@@ -88,5 +86,5 @@ using OwnedFontFamily = std::unique_ptr<FontFamily, FontFamilyDeleter>;
 
 OwnedFontFamily createFontFamily(int32_t language);
 
-// Switches the running main window to another language.
-void setLanguage(InstallerApp& app, int32_t language);
+// A message box owned by the window, captioned with the language's window title.
+int showMessage(HWND owner, int32_t language, const wchar_t* message, UINT flags);

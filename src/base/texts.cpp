@@ -1,7 +1,7 @@
 // Text tables, language codes and font family choice.
-#include "app/texts.h"
+#include "base/texts.h"
 
-#include "app/installer_app.h"
+#include <iterator>
 
 namespace gp = Gdiplus::DllExports;
 using Gdiplus::Ok;
@@ -218,12 +218,6 @@ OwnedFontFamily createFontFamily(int32_t language) {
     return result;
 }
 
-void setLanguage(InstallerApp& app, int32_t language) {
-    if (language == app.language) return;
-    app.language = language;
-    app.fontFamily = createFontFamily(language);  // releases the family it replaces
-    if (app.mainWindow) {
-        SetWindowTextW(app.mainWindow, text(language, WindowTitle));
-        InvalidateRect(app.mainWindow, nullptr, FALSE);
-    }
+int showMessage(HWND owner, int32_t language, const wchar_t* message, UINT flags) {
+    return MessageBoxW(owner, message, text(language, WindowTitle), flags);
 }
