@@ -3,6 +3,7 @@
 #include "app/language_window.h"
 
 #include <windowsx.h>
+#include <oleacc.h>
 
 #include <algorithm>
 
@@ -71,6 +72,15 @@ void choose(LanguageWindowState& state, int32_t language) {
     DestroyWindow(state.window);
 }
 
+std::vector<AccessibleItem> accessibleCards(HWND window) {
+    const LanguageWindowState* state = stateOf(window);
+    return state ? languageWindowItems(*state, scaleOf(window)) : std::vector<AccessibleItem>();
+}
+
+bool canChoose(HWND window, int key) { return stateOf(window) && key >= 0 && key < ChoiceCount; }
+
+const AccessibleSource LanguageAccessibleSource{accessibleCards, canChoose};
+
 void onLanguagePaint(LanguageWindowState& state) {
     PAINTSTRUCT ps;
     HDC paintDc = BeginPaint(state.window, &ps);
@@ -102,6 +112,7 @@ void onLanguagePaint(LanguageWindowState& state) {
         }
     }
     EndPaint(state.window, &ps);
+    announceChanges(state.window, state.announced, accessibleCards(state.window));
 }
 
 void onLanguageMouseMove(LanguageWindowState& state, LPARAM position) {
@@ -174,6 +185,19 @@ int32_t languageCardAt(float x, float y) {
     return -1;
 }
 
+std::vector<AccessibleItem> languageWindowItems(const LanguageWindowState& state, float scale) {
+    std::vector<AccessibleItem> cards;
+    for (int32_t i = 0; i < ChoiceCount; ++i) {
+        const float x = CardLeft + CardStep * static_cast<float>(i);
+        const RECT bounds{static_cast<LONG>(x * scale), static_cast<LONG>(CardTop * scale),
+                          static_cast<LONG>((x + CardWidth) * scale), static_cast<LONG>((CardTop + CardHeight) * scale)};
+        // Each card speaks its own language, the press action included.
+        cards.push_back({i, ROLE_SYSTEM_PUSHBUTTON, i == state.hotChoice ? STATE_SYSTEM_HOTTRACKED : 0,
+                         languageLongLabel(i), {}, accessibleText(i, PressAction), bounds});
+    }
+    return cards;
+}
+
 void paintLanguageContent(DrawContext& dc, const LanguageWindowState& state, float W, float H) {
     const Brush wash = makeGradientBrush({0, 0}, {W, H}, WashStart, WashEnd);
     dc.record(wash.status);
@@ -231,6 +255,11 @@ LRESULT CALLBACK languageWindowProc(HWND window, UINT message, WPARAM wParam, LP
             return 0;
         case WM_CLOSE:
             choose(*state, -1);
+            return 0;
+        case WM_GETOBJECT:
+            return answerGetObject(window, wParam, lParam, &LanguageAccessibleSource);
+        case WM_ACCESSIBLE_ACTION:
+            if (canChoose(window, static_cast<int>(wParam))) choose(*state, static_cast<int32_t>(wParam));
             return 0;
         case WM_NCDESTROY: {
             // The modal loop watches window, so it is cleared only after the default handling.

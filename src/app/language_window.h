@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
+
+#include "base/accessible.h"
 
 #include "base/texts.h"
 
@@ -21,12 +24,15 @@ struct LanguageWindowState {
     int32_t chosenLanguage = -1;
     int32_t hotChoice = -1;
     bool leaveTracking = false;
+    std::vector<AccessibleItem> announced;  // what assistive tools were last told
 };
 
 // Content scale for a client of the given device size; a dimension of 0 or less leaves the DPI ratio.
 float languageScale(int clientWidth, int clientHeight, UINT dpi);
 // The card under a logical point, -1 for none; edges belong to the card.
 int32_t languageCardAt(float x, float y);
+// The three cards as assistive tools see them, in client pixels of a window at that scale.
+std::vector<AccessibleItem> languageWindowItems(const LanguageWindowState& state, float scale);
 // Draws the whole frame in logical pixels on a canvas W logical pixels wide and H high.
 void paintLanguageContent(DrawContext& dc, const LanguageWindowState& state, float W, float H);
 LRESULT CALLBACK languageWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -149,6 +149,22 @@ const wchar_t* const traditionalFonts[] = {L"Microsoft JhengHei UI", L"Microsoft
                                            L"Segoe UI", L"Arial"};
 const wchar_t* const englishFonts[] = {L"Segoe UI", L"Microsoft YaHei UI", L"Microsoft JhengHei UI", L"Arial"};
 
+const wchar_t* const simplifiedOpenFonts[] = {L"Noto Sans CJK SC", L"Source Han Sans SC", L"WenQuanYi Micro Hei",
+                                             L"Noto Sans", L"DejaVu Sans", L"Liberation Sans"};
+const wchar_t* const traditionalOpenFonts[] = {L"Noto Sans CJK TC", L"Source Han Sans TC", L"WenQuanYi Micro Hei",
+                                              L"Noto Sans", L"DejaVu Sans", L"Liberation Sans"};
+const wchar_t* const englishOpenFonts[] = {L"Noto Sans", L"DejaVu Sans", L"Liberation Sans"};
+
+const wchar_t* const simplifiedAccessibleTexts[AccessibleTextCount] = {
+    L"音乐：开", L"音乐：关", L"上一个位置", L"下一个位置", L"安装进度", L"按下", L"选择",
+};
+const wchar_t* const traditionalAccessibleTexts[AccessibleTextCount] = {
+    L"音樂：開", L"音樂：關", L"上一個位置", L"下一個位置", L"安裝進度", L"按下", L"選擇",
+};
+const wchar_t* const englishAccessibleTexts[AccessibleTextCount] = {
+    L"Music: on", L"Music: off", L"Previous location", L"Next location", L"Installation progress", L"Press", L"Select",
+};
+
 }  // namespace
 
 const wchar_t* text(int32_t language, TextId id) {
@@ -157,6 +173,15 @@ const wchar_t* text(int32_t language, TextId id) {
     case TraditionalChinese: return traditionalTexts[id];
     case English: return englishTexts[id];
     default: return simplifiedTexts[id];
+    }
+}
+
+const wchar_t* accessibleText(int32_t language, AccessibleTextId id) {
+    if (id < 0 || id >= AccessibleTextCount) return L"";
+    switch (language) {
+    case TraditionalChinese: return traditionalAccessibleTexts[id];
+    case English: return englishAccessibleTexts[id];
+    default: return simplifiedAccessibleTexts[id];
     }
 }
 
@@ -184,6 +209,15 @@ const wchar_t* languageShortLabel(int32_t language) {
     }
 }
 
+// The open families tried when no Windows family exists: CJK ones first for Chinese.
+static FontFamilyList openFontFamilyList(int32_t language) {
+    switch (language) {
+    case TraditionalChinese: return {traditionalOpenFonts, std::size(traditionalOpenFonts)};
+    case English: return {englishOpenFonts, std::size(englishOpenFonts)};
+    default: return {simplifiedOpenFonts, std::size(simplifiedOpenFonts)};
+    }
+}
+
 FontFamilyList fontFamilyList(int32_t language) {
     switch (language) {
     case TraditionalChinese: return {traditionalFonts, std::size(traditionalFonts)};
@@ -198,23 +232,42 @@ void FontFamilyDeleter::operator()(FontFamily* f) const {
     delete f;
 }
 
+namespace {
+
+bool tryFamily(FontFamily& result, const wchar_t* name) {
+    Gdiplus::GpFontFamily* family = nullptr;
+    const Gdiplus::GpStatus status = gp::GdipCreateFontFamilyFromName(name, nullptr, &family);
+    if (status == Ok) {
+        result.family = family;
+        result.status = Ok;
+        return true;
+    }
+    if (family) gp::GdipDeleteFontFamily(family);
+    return false;
+}
+
+}  // namespace
+
 OwnedFontFamily createFontFamily(int32_t language) {
     OwnedFontFamily result(new FontFamily);
     const FontFamilyList list = fontFamilyList(language);
     for (size_t i = 0; i < list.count; ++i) {
-        Gdiplus::GpFontFamily* family = nullptr;
-        const Gdiplus::GpStatus status = gp::GdipCreateFontFamilyFromName(list.names[i], nullptr, &family);
-        if (status == Ok) {
-            result->family = family;
-            result->status = Ok;
-            return result;
-        }
-        if (family) gp::GdipDeleteFontFamily(family);
+        if (tryFamily(*result, list.names[i])) return result;
     }
     // The final "Arial" attempt decides the status the family carries.
     Gdiplus::GpFontFamily* family = nullptr;
     result->status = gp::GdipCreateFontFamilyFromName(L"Arial", nullptr, &family);
     result->family = family;
+    if (result->status == Ok) return result;
+
+    // A Windows program on Linux may find none of the Windows families, nor GDI+'s generic sans-serif:
+    // it would draw no text at all. Widely installed open families then stand in.
+    if (family) gp::GdipDeleteFontFamily(family);
+    result->family = nullptr;
+    const FontFamilyList open = openFontFamilyList(language);
+    for (size_t i = 0; i < open.count; ++i) {
+        if (tryFamily(*result, open.names[i])) return result;
+    }
     return result;
 }
 

@@ -60,6 +60,19 @@ enum TextId : int {
 
 using TextTable = const wchar_t* const[TextCount];
 
+// Names that assistive tools read for what the windows draw without a text, and the default actions;
+// kept apart from the forty texts above.
+enum AccessibleTextId : int {
+    MusicOnName = 0,
+    MusicOffName,
+    PreviousLocationName,
+    NextLocationName,
+    ProgressName,
+    PressAction,
+    SelectAction,
+    AccessibleTextCount
+};
+
 struct FontFamilyList {
     const wchar_t* const* names;
     size_t count;
@@ -67,6 +80,7 @@ struct FontFamilyList {
 
 // Any value other than 1 and 2 selects Simplified Chinese.
 const wchar_t* text(int32_t language, TextId id);
+const wchar_t* accessibleText(int32_t language, AccessibleTextId id);
 const wchar_t* languageCode(int32_t language);
 const wchar_t* languageLongLabel(int32_t language);
 const wchar_t* languageShortLabel(int32_t language);

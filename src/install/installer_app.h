@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/accessible.h"
 #include "base/owned.h"
 #include "base/texts.h"
 #include "install/worker.h"
@@ -64,6 +65,8 @@ struct InstallerApp {
     std::wstring statusText;
     int32_t hoverControl = 0;
     bool mouseTracking = false;
+    // What assistive tools were last told the window shows; the next frame announces what changed.
+    std::vector<AccessibleItem> announcedItems;
 
     // The running copy.
     std::unique_ptr<InstallJob> installJob;

@@ -57,9 +57,9 @@ void redetect(InstallerApp& app) {
     requestRepaint(app);
 }
 
-void onMainClick(InstallerApp& app, LPARAM position) {
-    // A click is the release over a control, wherever the press happened; there is no capture.
-    switch (controlAt(app, position)) {
+// What a click on the control does; also the default action that assistive tools ask for.
+void runControl(InstallerApp& app, ControlId id) {
+    switch (id) {
     case ChipSimplified: setLanguage(app, SimplifiedChinese); break;
     case ChipTraditional: setLanguage(app, TraditionalChinese); break;
     case ChipEnglish: setLanguage(app, English); break;
@@ -79,6 +79,39 @@ void onMainClick(InstallerApp& app, LPARAM position) {
         break;
     case None: break;
     }
+}
+
+void onMainClick(InstallerApp& app, LPARAM position) {
+    // A click is the release over a control, wherever the press happened; there is no capture.
+    runControl(app, controlAt(app, position));
+}
+
+InstallerApp* appOf(HWND window) { return reinterpret_cast<InstallerApp*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
+
+std::vector<AccessibleItem> accessibleItems(HWND window) {
+    const InstallerApp* app = appOf(window);
+    if (!app) return {};
+    const LogicalView view = logicalViewOf(window);
+    return mainWindowItems(*app, view.width, view.height, view.scale);
+}
+
+bool isAccessibleControl(int key) { return key >= ChipSimplified && key <= OpenAppFolderButton; }
+
+bool canActFor(HWND window, int key) {
+    const InstallerApp* app = appOf(window);
+    return app && isAccessibleControl(key) && isControlLive(*app, static_cast<ControlId>(key));
+}
+
+const AccessibleSource MainAccessibleSource{accessibleItems, canActFor};
+
+// Checked again on arrival: the state may have changed since the tool asked.
+void onAccessibleAction(InstallerApp& app, WPARAM key) {
+    if (canActFor(app.mainWindow, static_cast<int>(key))) runControl(app, static_cast<ControlId>(key));
+}
+
+void onMainPaint(InstallerApp& app) {
+    paintMainWindow(app);
+    announceChanges(app.mainWindow, app.announcedItems, accessibleItems(app.mainWindow));
 }
 
 void onMainKeyDown(InstallerApp& app, WPARAM key) {
@@ -112,7 +145,7 @@ LRESULT handleMainMessage(InstallerApp& app, HWND window, UINT message, WPARAM w
     switch (message) {
     case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_SIZE: InvalidateRect(window, nullptr, FALSE); return 0;
-    case WM_PAINT: paintMainWindow(app); return 0;
+    case WM_PAINT: onMainPaint(app); return 0;
     case WM_CLOSE: onMainClose(app); return 0;
     case WM_ERASEBKGND: return 1;  // the paint pass covers every pixel
     case WM_SETCURSOR:
@@ -126,6 +159,8 @@ LRESULT handleMainMessage(InstallerApp& app, HWND window, UINT message, WPARAM w
     case WM_DPICHANGED: onMainDpiChanged(window, reinterpret_cast<const RECT*>(lParam)); return 0;
     case WM_INSTALL_PROGRESS: onInstallProgress(app, wParam); return 0;
     case WM_INSTALL_DONE: onInstallDone(app); return 0;
+    case WM_GETOBJECT: return answerGetObject(window, wParam, lParam, &MainAccessibleSource);
+    case WM_ACCESSIBLE_ACTION: onAccessibleAction(app, wParam); return 0;
     default: break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -161,7 +196,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
     }
     // Null until WM_NCCREATE: WM_GETMINMAXINFO arrives before it.
-    auto* app = reinterpret_cast<InstallerApp*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    InstallerApp* app = appOf(window);
     if (!app) return DefWindowProcW(window, message, wParam, lParam);
     return handleMainMessage(*app, window, message, wParam, lParam);
 }

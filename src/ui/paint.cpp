@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include <oleacc.h>
+
 #include "audio/music.h"
 #include "base/win32.h"
 #include "install/installer_app.h"
@@ -38,6 +40,42 @@ bool isHot(const InstallerApp& app, ControlId id) { return app.hoverControl == i
 
 RectF offset(const RectF& r, float dx, float dy, float dw, float dh) {
     return {r.X + dx, r.Y + dy, r.Width + dw, r.Height + dh};
+}
+
+// Where the texts lie, for the frame and for what assistive tools are told of it.
+RectF subtitleBox(const RectF& P) { return {P.X + 22, P.Y + 19, P.Width - 44, 25}; }
+RectF gameTitleBox(const RectF& P) { return {P.X + 20, P.Y + 45, P.Width - 42, 54}; }
+RectF footerBox(const RectF& P) { return {P.X + 22, P.Y + P.Height - 47, P.Width - 44, 22}; }
+RectF headlineBox(const RectF& Q) { return {Q.X + 34, Q.Y + 9, Q.Width - 48, 28}; }
+RectF detailBox(const RectF& Q) { return {Q.X + 34, Q.Y + 37, Q.Width - 48, 25}; }
+RectF originBox(const RectF& K) { return {K.X + 16, K.Y + 8, K.Width - 116, 26}; }
+RectF pathBox(const RectF& K) { return {K.X + 16, K.Y + 39, K.Width - 32, 39}; }
+RectF counterBox(const RectF& K) { return {K.X + 16, K.Y + K.Height - 23, K.Width - 130, 18}; }
+
+std::wstring footerText(const InstallerApp& app) {
+    return std::wstring(text(app.language, SteamAppIdLabel)) + L"  " + SteamAppId;
+}
+std::wstring patchDetailText(const InstallerApp& app) {
+    return app.patchFound ? patchSizeText(app.patchSize) : text(app.language, PlacePatchHint);
+}
+TextId originTextOf(const InstallerApp& app) {
+    const GameCandidate* selected = selectedGameCandidate(app);
+    return !selected ? NoValidFolder : selected->manual ? ManualFolder : GameDetected;
+}
+std::wstring counterTextOf(const InstallerApp& app) {
+    return candidateCounterText(app.language, app.selectedCandidate, app.candidates.size());
+}
+TextId mainCaptionOf(const InstallerApp& app) {
+    return app.uiState == StateCompleted ? LaunchGame : app.uiState == StateInstalling ? CancelInstallation : InstallPatch;
+}
+bool canActOf(const InstallerApp& app) { return isControlLive(app, ActionButton); }
+bool progressShown(const InstallerApp& app) {
+    return app.uiState == StateInstalling || app.uiState == StateCompleted;
+}
+int32_t shownPermille(const InstallerApp& app) { return app.uiState == StateCompleted ? 1000 : app.progressPermille; }
+// The speaker shows its waves only when the music can be heard.
+bool musicAudible(const InstallerApp& app) {
+    return app.musicPlayer && app.musicPlayer->waveDevice && !app.musicPlayer->musicMuted;
 }
 
 // One text of the frame: the font family and the bold offset rule come from the app.
@@ -93,8 +131,8 @@ void drawPanelAndHeader(const InstallerApp& app, DrawContext& dc, const TextPain
     fillRoundedRect(dc, offset(P, 5, 8, 0, 0), PanelRadius, 0x2A4E3348);
     fillRoundedRect(dc, P, PanelRadius, 0xE8FFFBFD);
     strokeRoundedRect(dc, P, PanelRadius, 0x9BFFFFFF);
-    say(Subtitle, 14, false, 0xFF6F5973, {P.X + 22, P.Y + 19, P.Width - 44, 25});
-    say(GameTitle, app.language == English ? 25.0f : 37.0f, true, 0xFF41314B, {P.X + 20, P.Y + 45, P.Width - 42, 54});
+    say(Subtitle, 14, false, 0xFF6F5973, subtitleBox(P));
+    say(GameTitle, app.language == English ? 25.0f : 37.0f, true, 0xFF41314B, gameTitleBox(P));
     fillSolid(dc, Accent, {P.X + 22, P.Y + 106, 62, 3}, false);
 }
 
@@ -103,32 +141,25 @@ void drawPatchCard(const InstallerApp& app, DrawContext& dc, const TextPainter& 
     fillRoundedRect(dc, Q, CardRadius, CardFill);
     strokeRoundedRect(dc, Q, CardRadius, CardOutline);
     fillSolid(dc, app.patchFound ? 0xFF3DB784 : 0xFFE85B76, {Q.X + 16, Q.Y + 19, 10, 10}, true);
-    say(app.patchFound ? PatchFound : PatchNotFound, 15, true, 0xFF413648, {Q.X + 34, Q.Y + 9, Q.Width - 48, 28});
-    const RectF detail{Q.X + 34, Q.Y + 37, Q.Width - 48, 25};
-    if (app.patchFound) {
-        say(patchSizeText(app.patchSize), 12, false, 0xE16B5F71, detail);
-    } else {
-        say(PlacePatchHint, 12, false, 0xE16B5F71, detail);
+    say(app.patchFound ? PatchFound : PatchNotFound, 15, true, 0xFF413648, headlineBox(Q));
+    say(patchDetailText(app), 12, false, 0xE16B5F71, detailBox(Q));
+    if (!app.patchFound) {
         drawPillButton(app, dc, L.control(OpenAppFolderButton), text(app.language, OpenAppFolder),
                        isHot(app, OpenAppFolderButton), true);
     }
 }
 
-void drawLocationSection(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const MainLayout& L,
-                         bool validLocation) {
+void drawLocationSection(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const MainLayout& L) {
     const RectF& K = L.locationCard;
     say(InstallLocation, 13, false, 0xE169586E, L.locationLabel);
     fillRoundedRect(dc, K, CardRadius, CardFill);
     strokeRoundedRect(dc, K, CardRadius, CardOutline);
-    const RectF origin{K.X + 16, K.Y + 8, K.Width - 116, 26};
-    if (!validLocation) {
-        say(NoValidFolder, 12, true, 0xFFB5691F, origin);
-    } else {
-        const GameCandidate& selected = app.candidates[app.selectedCandidate];
-        say(selected.manual ? ManualFolder : GameDetected, 12, true, GoodText, origin);
-        say(selected.path, 12, false, 0xF543394B, {K.X + 16, K.Y + 39, K.Width - 32, 39}, AlignNear, TrimPath);
+    const GameCandidate* selected = selectedGameCandidate(app);
+    say(originTextOf(app), 12, true, selected ? GoodText : 0xFFB5691F, originBox(K));
+    if (selected) {
+        say(selected->path, 12, false, 0xF543394B, pathBox(K), AlignNear, TrimPath);
         if (app.candidates.size() >= 2) {
-            say(candidateCounterText(app.language, app.selectedCandidate, app.candidates.size()), 10, false, 0xBE716375, {K.X + 16, K.Y + K.Height - 23, K.Width - 130, 18});
+            say(counterTextOf(app), 10, false, 0xBE716375, counterBox(K));
             drawArrowButton(dc, L.control(PrevLocationButton), false, isHot(app, PrevLocationButton));
             drawArrowButton(dc, L.control(NextLocationButton), true, isHot(app, NextLocationButton));
         }
@@ -145,7 +176,7 @@ struct StatusLine {
     uint32_t colour;
 };
 
-StatusLine statusLineOf(const InstallerApp& app, bool validLocation) {
+StatusLine statusLineOf(const InstallerApp& app) {
     if (app.uiState == StateCompleted)
         return {std::wstring(text(app.language, InstallComplete)) + L" \u00B7 " + text(app.language, CanStartGame),
                 SuccessText};
@@ -153,24 +184,23 @@ StatusLine statusLineOf(const InstallerApp& app, bool validLocation) {
     if (app.uiState == StateFailed) return {app.statusText, 0xFFC33B53};
     if (app.targetIsSource) return {text(app.language, PatchAlreadyInPlace), SuccessText};
     if (app.targetExists) return {text(app.language, PatchWillOverwrite), WarningText};
-    if (app.patchFound && validLocation) return {text(app.language, ReadyToInstall), GoodText};
+    if (app.patchFound && hasValidSelection(app)) return {text(app.language, ReadyToInstall), GoodText};
     return {std::wstring(), GoodText};
 }
 
-void drawStatusLine(const InstallerApp& app, const TextPainter& say, const MainLayout& L, bool validLocation) {
-    const StatusLine line = statusLineOf(app, validLocation);
+void drawStatusLine(const InstallerApp& app, const TextPainter& say, const MainLayout& L) {
+    const StatusLine line = statusLineOf(app);
     say(line.text, 12, false, line.colour, L.statusLine);
 }
 
-void drawProgressAndButtons(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const MainLayout& L,
-                            bool canAct) {
+void drawProgressAndButtons(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const MainLayout& L) {
     const bool installing = app.uiState == StateInstalling;
     const bool completed = app.uiState == StateCompleted;
-    if (installing || completed) {
+    const bool canAct = canActOf(app);
+    if (progressShown(app)) {
         const RectF& T = L.progressTrack;
         fillRoundedRect(dc, T, 4, 0x7DE0CFD7);
-        const float f = completed ? 1.0f : static_cast<float>(app.progressPermille) / 1000.0f;
-        const float fw = f * T.Width;
+        const float fw = static_cast<float>(shownPermille(app)) / 1000.0f * T.Width;
         if (fw > 0) fillRoundedRect(dc, {T.X, T.Y, fw, T.Height}, 4, Accent);
     }
 
@@ -181,8 +211,7 @@ void drawProgressAndButtons(const InstallerApp& app, DrawContext& dc, const Text
     else if (canAct) fill = hot ? 0xFFF97EA9 : 0xFFEC699A;
     fillRoundedRect(dc, offset(B, 2, 5, 0, 0), MainButtonRadius, 0x225B364E);
     fillRoundedRect(dc, B, MainButtonRadius, fill);
-    const TextId caption = completed ? LaunchGame : installing ? CancelInstallation : InstallPatch;
-    say(caption, 16, true, canAct ? 0xFFFFFFFF : 0x96FFFFFF, B, AlignCentre);
+    say(mainCaptionOf(app), 16, true, canAct ? 0xFFFFFFFF : 0x96FFFFFF, B, AlignCentre);
 
     if (completed)
         drawPillButton(app, dc, L.control(CloseButton), text(app.language, CloseInstaller),
@@ -202,7 +231,7 @@ void drawSpeaker(const InstallerApp& app, DrawContext& dc, const RectF& M) {
     dc.record(brush.status);
     dc.record(gp::GdipFillPolygon(dc.graphics, brush.get(), body, 6, Gdiplus::FillModeAlternate));
 
-    if (deviceOpen && !player->musicMuted) {
+    if (musicAudible(app)) {
         OwnedPen wave = makePen(dc, colour, 1.8f);
         dc.record(gp::GdipDrawArc(dc.graphics, wave.get(), ax + 8, ay - 7, 10, 14, -45, 90));
         dc.record(gp::GdipDrawArc(dc.graphics, wave.get(), ax + 7, ay - 11, 18, 22, -48, 96));
@@ -261,20 +290,15 @@ void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT 
     const float H = static_cast<float>(h) / s;
     const MainLayout L = computeLayout(app.uiState, W, H);
 
-    const bool validLocation = hasValidSelection(app);
-    const bool canAct =
-        app.uiState == StateInstalling || app.uiState == StateCompleted || (app.patchFound && validLocation);
     const TextPainter say{app, dc};
 
     drawBackground(picture, dc, W, H);
     drawPanelAndHeader(app, dc, say, L.panel);
     drawPatchCard(app, dc, say, L);
-    drawLocationSection(app, dc, say, L, validLocation);
-    drawStatusLine(app, say, L, validLocation);
-    drawProgressAndButtons(app, dc, say, L, canAct);
-    const RectF& P = L.panel;
-    say(std::wstring(text(app.language, SteamAppIdLabel)) + L"  " + SteamAppId, 10, false, 0xBE706074,
-        {P.X + 22, P.Y + P.Height - 47, P.Width - 44, 22});
+    drawLocationSection(app, dc, say, L);
+    drawStatusLine(app, say, L);
+    drawProgressAndButtons(app, dc, say, L);
+    say(footerText(app), 10, false, 0xBE706074, footerBox(L.panel));
     drawLanguageSwitch(app, dc, L);
 }
 
@@ -341,4 +365,78 @@ void paintMainWindow(InstallerApp& app) {
         }
     }
     EndPaint(app.mainWindow, &ps);
+}
+
+namespace {
+
+RECT devicePixels(const RectF& r, float scale) {
+    return {static_cast<LONG>(r.X * scale), static_cast<LONG>(r.Y * scale), static_cast<LONG>((r.X + r.Width) * scale),
+            static_cast<LONG>((r.Y + r.Height) * scale)};
+}
+
+struct ItemList {
+    const InstallerApp& app;
+    float scale;
+    std::vector<AccessibleItem> items;
+
+    void addText(int key, const std::wstring& name, const RectF& box) {
+        if (!name.empty()) items.push_back({key, ROLE_SYSTEM_STATICTEXT, STATE_SYSTEM_READONLY, name, {}, {}, devicePixels(box, scale)});
+    }
+    void addControl(ControlId id, long role, const std::wstring& name, const RectF& box, long state = 0) {
+        if (!isControlLive(app, id)) state |= STATE_SYSTEM_UNAVAILABLE;
+        if (isHot(app, id)) state |= STATE_SYSTEM_HOTTRACKED;
+        const AccessibleTextId action = role == ROLE_SYSTEM_CHECKBUTTON ? SelectAction : PressAction;
+        items.push_back({id, role, state, name, {}, accessibleText(app.language, action), devicePixels(box, scale)});
+    }
+};
+
+}  // namespace
+
+std::vector<AccessibleItem> mainWindowItems(const InstallerApp& app, float W, float H, float scale) {
+    const MainLayout L = computeLayout(app.uiState, W, H);
+    ItemList list{app, scale, {}};
+    const ControlId chips[] = {ChipSimplified, ChipTraditional, ChipEnglish};
+    for (int32_t language = SimplifiedChinese; language <= English; ++language) {
+        list.addControl(chips[language], ROLE_SYSTEM_CHECKBUTTON, languageShortLabel(language),
+                        L.control(chips[language]), language == app.language ? STATE_SYSTEM_CHECKED : 0);
+    }
+    list.addControl(MusicToggle, ROLE_SYSTEM_PUSHBUTTON,
+                    accessibleText(app.language, musicAudible(app) ? MusicOnName : MusicOffName), L.control(MusicToggle));
+    list.addText(SubtitleText, text(app.language, Subtitle), subtitleBox(L.panel));
+    list.addText(GameTitleText, text(app.language, GameTitle), gameTitleBox(L.panel));
+    list.addText(PatchHeadlineText, text(app.language, app.patchFound ? PatchFound : PatchNotFound),
+                 headlineBox(L.patchCard));
+    list.addText(PatchDetailText, patchDetailText(app), detailBox(L.patchCard));
+    list.addText(LocationLabelText, text(app.language, InstallLocation), L.locationLabel);
+    list.addText(LocationOriginText, text(app.language, originTextOf(app)), originBox(L.locationCard));
+    if (const GameCandidate* selected = selectedGameCandidate(app)) {
+        list.addText(LocationPathText, selected->path, pathBox(L.locationCard));
+        if (app.candidates.size() >= 2) {
+            list.addText(LocationCounterText, counterTextOf(app), counterBox(L.locationCard));
+            list.addControl(PrevLocationButton, ROLE_SYSTEM_PUSHBUTTON,
+                            accessibleText(app.language, PreviousLocationName), L.control(PrevLocationButton));
+            list.addControl(NextLocationButton, ROLE_SYSTEM_PUSHBUTTON,
+                            accessibleText(app.language, NextLocationName), L.control(NextLocationButton));
+        }
+    }
+    list.addControl(ChooseFolderButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, ChooseFolder),
+                    L.control(ChooseFolderButton));
+    list.addControl(DetectAgainButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, DetectAgain),
+                    L.control(DetectAgainButton));
+    list.addText(StatusLineText, statusLineOf(app).text, L.statusLine);
+    if (progressShown(app)) {
+        wchar_t percent[16];
+        swprintf(percent, std::size(percent), L"%d%%", shownPermille(app) / 10);
+        list.items.push_back({ProgressTrack, ROLE_SYSTEM_PROGRESSBAR, STATE_SYSTEM_READONLY,
+                              accessibleText(app.language, ProgressName), percent, {},
+                              devicePixels(L.progressTrack, scale)});
+    }
+    list.addControl(ActionButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, mainCaptionOf(app)), L.control(ActionButton));
+    if (app.uiState == StateCompleted)
+        list.addControl(CloseButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, CloseInstaller), L.control(CloseButton));
+    if (!app.patchFound)
+        list.addControl(OpenAppFolderButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, OpenAppFolder),
+                        L.control(OpenAppFolderButton));
+    list.addText(FooterText, footerText(app), footerBox(L.panel));
+    return std::move(list.items);
 }
