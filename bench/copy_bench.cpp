@@ -105,7 +105,8 @@ int main() {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"CopyBench";
     RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    HWND window =
+        CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
 
     // Both copies read a source that the first pass brought into the cache; alternating keeps the
     // machine's drifting load from favouring one of them. The best round of each counts.
@@ -119,16 +120,19 @@ int main() {
         for (int turn = 0; turn < 3; ++turn) {
             DeleteFileW(target.c_str());
             const int which = (turn + round) % 3;
-            if (which == 0) w = workerCopy(window, source, target, messages);
-            else if (which == 1) p = plainCopy(source, target);
-            else l = loopCopy(window, source, target);
+            if (which == 0)
+                w = workerCopy(window, source, target, messages);
+            else if (which == 1)
+                p = plainCopy(source, target);
+            else
+                l = loopCopy(window, source, target);
         }
         if (w < 0 || p < 0 || l < 0) {
             std::printf("a copy failed in round %d (%lu)\n", round, GetLastError());
             break;
         }
-        std::printf("round %d: worker %.2f s, its loop alone %.2f s, CopyFileW %.2f s, %d progress messages\n",
-                    round, w, l, p, messages);
+        std::printf("round %d: worker %.2f s, its loop alone %.2f s, CopyFileW %.2f s, %d progress messages\n", round,
+                    w, l, p, messages);
         bestLoop = std::min(bestLoop, l);
         bestWorker = std::min(bestWorker, w);
         bestPlain = std::min(bestPlain, p);

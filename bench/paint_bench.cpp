@@ -24,9 +24,7 @@ using Clock = std::chrono::steady_clock;
 constexpr double MinimumSeconds = 1.5;
 constexpr int MinimumFrames = 5;
 
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // One repaint the way the window does it, minus the final copy to the screen.
 void paintOnce(const InstallerApp& app, HDC screen, int w, int h, UINT dpi, Gdiplus::GpImage* picture) {
@@ -59,9 +57,10 @@ void benchSize(InstallerApp& app, HDC screen, int w, int h, UINT dpi) {
     const double oneToOne = copy ? msPerFrame(app, screen, w, h, dpi, copy.get()) : 0.0;
     const double gradient = msPerFrame(app, screen, w, h, dpi, nullptr);
 
-    std::printf("%4dx%-4d @%3u DPI: picture scaled each pass %7.2f ms/frame | pre-scaled 1:1 %7.2f ms/frame"
-                " | no picture %7.2f ms/frame | scaled / pre-scaled %.2fx\n",
-                w, h, dpi, scaled, oneToOne, gradient, oneToOne > 0 ? scaled / oneToOne : 0.0);
+    std::printf(
+        "%4dx%-4d @%3u DPI: picture scaled each pass %7.2f ms/frame | pre-scaled 1:1 %7.2f ms/frame"
+        " | no picture %7.2f ms/frame | scaled / pre-scaled %.2fx\n",
+        w, h, dpi, scaled, oneToOne, gradient, oneToOne > 0 ? scaled / oneToOne : 0.0);
 }
 
 void benchChipFonts(double frameMs) {

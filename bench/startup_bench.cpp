@@ -43,7 +43,9 @@ HWND paintedMainWindow(DWORD processId) {
             GetWindowThreadProcessId(window, &owner);
             wchar_t name[64] = {};
             GetClassNameW(window, name, 64);
-            if ((s->processId != 0 && owner != s->processId) || wcscmp(name, MainWindowClass) != 0 || !IsWindowVisible(window)) return TRUE;
+            if ((s->processId != 0 && owner != s->processId) || wcscmp(name, MainWindowClass) != 0 ||
+                !IsWindowVisible(window))
+                return TRUE;
             if (!GetUpdateRect(window, nullptr, FALSE)) s->found = window;
             return s->found ? FALSE : TRUE;
         },
@@ -104,8 +106,8 @@ double shellStartToFirstFrame(const std::wstring& exe, const std::wstring& folde
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     const Clock::time_point start = Clock::now();
-    if (!CreateProcessW(L"Z:\\usr\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info))
+    if (!CreateProcessW(L"Z:\\usr\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
         return -1;
     if (info.hProcess) CloseHandle(info.hProcess);
     if (info.hThread) CloseHandle(info.hThread);
@@ -191,10 +193,10 @@ int main() {
         withoutMusic.push_back(b);
     }
     if (withMusic.size() == static_cast<size_t>(StartRuns)) {
-        std::printf("started by the shell, median of %d: with music (ALSA null output) %.0f ms, without a sound "
-                    "device %.0f ms, ratio %.2f\n",
-                    StartRuns, median(withMusic) * 1000, median(withoutMusic) * 1000,
-                    median(withMusic) / median(withoutMusic));
+        std::printf(
+            "started by the shell, median of %d: with music (ALSA null output) %.0f ms, without a sound "
+            "device %.0f ms, ratio %.2f\n",
+            StartRuns, median(withMusic) * 1000, median(withoutMusic) * 1000, median(withMusic) / median(withoutMusic));
     } else {
         std::printf("the start with a null sound output could not be measured here\n");
     }

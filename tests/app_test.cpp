@@ -65,7 +65,8 @@ TEST(CommandLine, DestinationAndOtherArguments) {
     EXPECT_EQ(o.destOption, L"b");
     EXPECT_FALSE(o.languageGiven);
     // What the elevated restart writes is read back as exactly two options.
-    o = parseCommandLine(L"x.exe --lang zh-TW --dest \"C:\\Program Files (x86)\\Steam\\steamapps\\common\\TavinMere\\game\"");
+    o = parseCommandLine(
+        L"x.exe --lang zh-TW --dest \"C:\\Program Files (x86)\\Steam\\steamapps\\common\\TavinMere\\game\"");
     EXPECT_EQ(o.language, TraditionalChinese);
     EXPECT_EQ(o.destOption, L"C:\\Program Files (x86)\\Steam\\steamapps\\common\\TavinMere\\game");
 }

@@ -86,7 +86,7 @@ TEST(Text, OneLineVerticallyCentredAndCutWithAnEllipsis) {
     EXPECT_EQ(c.dc.lastStatus, Gdiplus::Ok);
     const int rows = inkedRows(c, 0, 320, 0, 200);
     EXPECT_GT(rows, 5);
-    EXPECT_LT(rows, 24);  // one line, no wrap
+    EXPECT_LT(rows, 24);                  // one line, no wrap
     EXPECT_EQ(c.ink(0, 0, 320, 80), 0u);  // centred: nothing in the top part
     EXPECT_EQ(c.ink(0, 120, 320, 200), 0u);
     EXPECT_LE(lastInkedColumn(c, 0, 200), 210);
@@ -116,7 +116,8 @@ TEST(Text, BoldOffsetDrawsASecondShiftedCopy) {
     OwnedFontFamily family = createFontFamily(TraditionalChinese);
     Canvas once(200, 40), twice(200, 40);
     const wchar_t* caption = L"開始安裝";
-    drawText(once.dc, family.get(), caption, -1, 16, StyleBold, 0xFF000000, {0, 0, 200, 40}, AlignNear, TrimCharacter, 0);
+    drawText(once.dc, family.get(), caption, -1, 16, StyleBold, 0xFF000000, {0, 0, 200, 40}, AlignNear, TrimCharacter,
+             0);
     drawText(twice.dc, family.get(), caption, -1, 16, StyleBold, 0xFF000000, {0, 0, 200, 40}, AlignNear, TrimCharacter,
              0.6f);
     EXPECT_GT(twice.ink(0, 0, 200, 40), once.ink(0, 0, 200, 40));
@@ -146,7 +147,7 @@ TEST(Widgets, ArrowChevronsPointTheirWay) {
             const int tip = right ? 24 : 15;  // centre 20, tip 4 to the side
             const int back = right ? 15 : 24;
             EXPECT_EQ(c.pixel(8, 20), hot ? 0xFFF9DAE7u : 0xDCFFFFFFu);
-            EXPECT_NE(c.pixel(tip - (right ? 1 : 0), 20), c.pixel(8, 20));  // the stroke at the tip
+            EXPECT_NE(c.pixel(tip - (right ? 1 : 0), 20), c.pixel(8, 20));    // the stroke at the tip
             EXPECT_EQ(c.pixel(back + (right ? -2 : 2), 20), c.pixel(8, 20));  // nothing behind the tip
         }
     }
@@ -189,7 +190,8 @@ TEST(Widgets, LanguageChipLabelsUseTheirOwnLanguagesFont) {
         Canvas drawn(60, 40), own(60, 40), current(60, 40);
         drawLanguageChip(app, drawn.dc, r, chip.label, chip.language, 1);
         const OwnedFontFamily ownFamily = createFontFamily(chip.language);
-        drawText(own.dc, ownFamily.get(), chip.label, -1, 11, StyleRegular, 0xFF46374E, r, AlignCentre, TrimCharacter, 0);
+        drawText(own.dc, ownFamily.get(), chip.label, -1, 11, StyleRegular, 0xFF46374E, r, AlignCentre, TrimCharacter,
+                 0);
         drawText(current.dc, app.fontFamily.get(), chip.label, -1, 11, StyleRegular, 0xFF46374E, r, AlignCentre,
                  TrimCharacter, 0);
         int sameAsOwn = 0, sameAsCurrent = 0;

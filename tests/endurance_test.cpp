@@ -75,7 +75,8 @@ LPARAM chipPosition(HWND window, const InstallerApp& app, ControlId chip) {
     const LogicalView view = logicalViewOf(window);
     const MainLayout layout = computeLayout(app.uiState, view.width, view.height);
     const RectF& r = layout.control(chip);
-    return MAKELPARAM(static_cast<int>((r.X + r.Width / 2) * view.scale), static_cast<int>((r.Y + r.Height / 2) * view.scale));
+    return MAKELPARAM(static_cast<int>((r.X + r.Width / 2) * view.scale),
+                      static_cast<int>((r.Y + r.Height / 2) * view.scale));
 }
 
 }  // namespace
@@ -146,11 +147,11 @@ TEST(Endurance, LongRunGivesBackEverythingItTakes) {
     // 1,000 frames of 1160 x 700 would be 3 GB; the slack is the heap's own growth.
     EXPECT_LT(after.privateBytes, before.privateBytes + (32u << 20));
     RecordProperty("handles", std::to_string(before.handles) + " -> " + std::to_string(after.handles));
-    std::printf("handles %lu -> %lu, GDI objects %lu -> %lu, USER objects %lu -> %lu, windows %lu -> %lu, "
-                "private bytes %.1f -> %.1f MiB\n",
-                before.handles, after.handles, before.gdiObjects, after.gdiObjects, before.userObjects,
-                after.userObjects, before.windows, after.windows, before.privateBytes / 1048576.0,
-                after.privateBytes / 1048576.0);
+    std::printf(
+        "handles %lu -> %lu, GDI objects %lu -> %lu, USER objects %lu -> %lu, windows %lu -> %lu, "
+        "private bytes %.1f -> %.1f MiB\n",
+        before.handles, after.handles, before.gdiObjects, after.gdiObjects, before.userObjects, after.userObjects,
+        before.windows, after.windows, before.privateBytes / 1048576.0, after.privateBytes / 1048576.0);
     DestroyWindow(window);
     app.mainWindow = nullptr;
     releaseInstallerApp(app);

@@ -149,8 +149,7 @@ TEST(LanguageWindow, ShowsAsAFixedSmallWindowWithItsTitle) {
 }
 
 TEST(LanguageWindow, ClickOnEachCardChoosesItsLanguage) {
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(resultOf([i](HWND w) { click(w, CardCentreX[i], CardCentreY); }), i);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(resultOf([i](HWND w) { click(w, CardCentreX[i], CardCentreY); }), i);
 }
 
 TEST(LanguageWindow, EdgesChooseAndGapsDoNot) {
@@ -178,7 +177,7 @@ TEST(LanguageWindow, ReleaseDecidesNotPress) {
 }
 
 TEST(LanguageWindow, ChoiceKeysAndEscape) {
-    const std::pair<WPARAM, int32_t> keys[] = {{'1', 0}, {'C', 0}, {'2', 1}, {'T', 1},
+    const std::pair<WPARAM, int32_t> keys[] = {{'1', 0}, {'C', 0}, {'2', 1},       {'T', 1},
                                                {'3', 2}, {'E', 2}, {VK_ESCAPE, -1}};
     for (const auto& [virtualKey, expected] : keys)
         EXPECT_EQ(resultOf([k = virtualKey](HWND w) { key(w, k); }), expected) << virtualKey;

@@ -98,8 +98,8 @@ inline bool defineDrive(wchar_t letter, const std::string& unixPath, UINT type) 
     drive->mountPointOffset = pathBytes ? static_cast<USHORT>(sizeof(MountManagerDrive)) : 0;
     if (pathBytes) std::memcpy(buffer.data() + sizeof(MountManagerDrive), unixPath.c_str(), pathBytes);
     DWORD returned = 0;
-    const BOOL ok = DeviceIoControl(manager, DefineUnixDrive, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                    nullptr, 0, &returned, nullptr);
+    const BOOL ok = DeviceIoControl(manager, DefineUnixDrive, buffer.data(), static_cast<DWORD>(buffer.size()), nullptr,
+                                    0, &returned, nullptr);
     CloseHandle(manager);
     return ok != FALSE;
 }
@@ -143,8 +143,8 @@ inline bool runUnix(const std::wstring& commandLine) {
 inline std::wstring unixArgument(const std::wstring& windowsPath) {
     const std::string u = unixPathOf(windowsPath);
     std::wstring out(u.size(), L'\0');
-    const int n = MultiByteToWideChar(CP_UTF8, 0, u.data(), static_cast<int>(u.size()), &out[0],
-                                      static_cast<int>(out.size()));
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, u.data(), static_cast<int>(u.size()), &out[0], static_cast<int>(out.size()));
     out.resize(static_cast<size_t>(n > 0 ? n : 0));
     return L"\"" + out + L"\"";
 }
@@ -175,8 +175,10 @@ inline std::wstring nestedLibraryFolders(const std::vector<std::wstring>& folder
     for (size_t i = 0; i < folders.size(); ++i) {
         std::wstring escaped;
         for (wchar_t c : folders[i]) {
-            if (c == L'\\') escaped += L"\\\\";
-            else escaped += c;
+            if (c == L'\\')
+                escaped += L"\\\\";
+            else
+                escaped += c;
         }
         text += L"\t\"" + std::to_wstring(i) + L"\"\n\t{\n\t\t\"path\"\t\t\"" + escaped +
                 L"\"\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"2719305\"\t\t\"123456\"\n\t\t}\n\t}\n";
@@ -186,8 +188,8 @@ inline std::wstring nestedLibraryFolders(const std::vector<std::wstring>& folder
 
 inline std::string utf8Of(const std::wstring& text) {
     if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
     return out;

@@ -28,8 +28,8 @@ struct MainWindowFixture : ::testing::Test {
         app.fontFamily = createFontFamily(English);
         app.musicPlayer = &player;
         registerWindowClass(GetModuleHandleW(nullptr), MainWindowClass, mainWindowProc);
-        window = CreateWindowExW(0, MainWindowClass, text(English, WindowTitle), WS_POPUP | WS_VISIBLE, 0, 0, clientWidth,
-                                 clientHeight, nullptr, nullptr, GetModuleHandleW(nullptr), &app);
+        window = CreateWindowExW(0, MainWindowClass, text(English, WindowTitle), WS_POPUP | WS_VISIBLE, 0, 0,
+                                 clientWidth, clientHeight, nullptr, nullptr, GetModuleHandleW(nullptr), &app);
         ASSERT_TRUE(window);
     }
     void SetUp() override { open(640, 500); }

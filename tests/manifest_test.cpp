@@ -46,8 +46,11 @@ TEST(Resolve, EachOfTheFiveStartingFolders) {
     TempDir dir;
     const std::wstring library = dir / L"Steam Library";
     const std::wstring game = normalizePath(makeGame(library + L"\\steamapps\\common\\TavinMere"));
-    const std::wstring starts[] = {game, library + L"\\steamapps\\common\\TavinMere",
-                                   library + L"\\steamapps\\common", library + L"\\steamapps", library,
+    const std::wstring starts[] = {game,
+                                   library + L"\\steamapps\\common\\TavinMere",
+                                   library + L"\\steamapps\\common",
+                                   library + L"\\steamapps",
+                                   library,
                                    L"\"" + library + L"\\\""};
     for (const std::wstring& start : starts) EXPECT_EQ(resolveGameFolder(start), game) << narrow(start);
     EXPECT_EQ(resolveGameFolder(dir.path()), L"");

@@ -13,11 +13,11 @@
 namespace {
 
 // Test tracks of resources/test_resources.rc, made with sox and oggenc.
-constexpr int MonoTrack = 301;           // 8000 Hz, 4000 frames
-constexpr int StereoTrack = 302;         // 11025 Hz, 5512 frames
-constexpr int ThreeChannelTrack = 303;   // 8000 Hz, 8000 frames
-constexpr int TruncatedTrack = 304;      // the first 200 bytes of the stereo track
-constexpr int EmptyTrack = 305;          // zero bytes
+constexpr int MonoTrack = 301;          // 8000 Hz, 4000 frames
+constexpr int StereoTrack = 302;        // 11025 Hz, 5512 frames
+constexpr int ThreeChannelTrack = 303;  // 8000 Hz, 8000 frames
+constexpr int TruncatedTrack = 304;     // the first 200 bytes of the stereo track
+constexpr int EmptyTrack = 305;         // zero bytes
 constexpr int MissingTrack = 399;
 
 // The track in resources/: 48 s of 44.1 kHz stereo.
@@ -37,8 +37,8 @@ std::wstring audioMode() {
 bool isEmpty(const MusicPlayer& p) {
     const WAVEHDR blank{};
     return !p.waveDevice && !p.pcmSamples && !p.winmmLibrary && !p.waveOutOpen && !p.waveOutPrepareHeader &&
-           !p.waveOutWrite && !p.waveOutReset && !p.waveOutUnprepareHeader && !p.waveOutClose &&
-           !p.waveOutSetVolume && memcmp(&p.waveHeader, &blank, sizeof blank) == 0;
+           !p.waveOutWrite && !p.waveOutReset && !p.waveOutUnprepareHeader && !p.waveOutClose && !p.waveOutSetVolume &&
+           memcmp(&p.waveHeader, &blank, sizeof blank) == 0;
 }
 
 // Bytes in use in every heap of the process; the decoder allocates through the C runtime's heap.
@@ -96,7 +96,8 @@ int runSuiteWithAlsaDefault(const char* suite, const char* mode, const char* als
         ~Folder() { removeTree(path); }
         std::wstring operator/(const wchar_t* name) const { return path + L"\\" + name; }
     } dir;
-    writeBytes(dir / L"asound.conf", std::string("</usr/share/alsa/alsa.conf>\npcm.!default { ") + alsaDefault + " }\n");
+    writeBytes(dir / L"asound.conf",
+               std::string("</usr/share/alsa/alsa.conf>\npcm.!default { ") + alsaDefault + " }\n");
     wchar_t exe[MAX_PATH * 4];
     GetModuleFileNameW(nullptr, exe, static_cast<DWORD>(std::size(exe)));
     const std::string folder = unixPath(dir.path);

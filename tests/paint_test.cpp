@@ -124,12 +124,16 @@ TEST(Frame, SpeakerCrossWhenMutedOrWithoutDevice) {
         f.player.musicMuted = k.muted;
         Canvas c(920, 620);
         f.draw(c);
-        if (k.cross) EXPECT_EQ(c.pixel(cx, cy), 0xFFE04A6Fu);
-        else EXPECT_NE(c.pixel(cx, cy), 0xFFE04A6Fu);
+        if (k.cross)
+            EXPECT_EQ(c.pixel(cx, cy), 0xFFE04A6Fu);
+        else
+            EXPECT_NE(c.pixel(cx, cy), 0xFFE04A6Fu);
         // The body: dark with an open device, greyed without.
         const uint32_t body = c.pixel(static_cast<int>(M.X + 7 + 8), cy);
-        if (k.device) EXPECT_EQ(body, 0xFF4C3A53u);
-        else EXPECT_NE(body, 0xFF4C3A53u);
+        if (k.device)
+            EXPECT_EQ(body, 0xFF4C3A53u);
+        else
+            EXPECT_NE(body, 0xFF4C3A53u);
     }
     f.player.waveDevice = nullptr;
 }

@@ -16,12 +16,12 @@ namespace {
 
 // Names Windows maps from its KnownDLLs section (never searched for) plus the C runtime it ships.
 const std::set<std::wstring> KnownSystemDlls = {
-    L"kernel32.dll", L"user32.dll", L"gdi32.dll",    L"advapi32.dll", L"ole32.dll",   L"oleaut32.dll",
+    L"kernel32.dll", L"user32.dll",  L"gdi32.dll",    L"advapi32.dll", L"ole32.dll",   L"oleaut32.dll",
     L"shell32.dll",  L"shlwapi.dll", L"comdlg32.dll", L"msvcrt.dll",   L"combase.dll", L"rpcrt4.dll",
-    L"sechost.dll",  L"imm32.dll",  L"ws2_32.dll",   L"psapi.dll",    L"setupapi.dll"};
+    L"sechost.dll",  L"imm32.dll",   L"ws2_32.dll",   L"psapi.dll",    L"setupapi.dll"};
 
 // DLLs the installer or the libraries it uses load by name at some point of a run.
-const wchar_t* const PlantedNames[] = {L"gdiplus.dll", L"version.dll", L"uxtheme.dll", L"winmm.dll",
+const wchar_t* const PlantedNames[] = {L"gdiplus.dll", L"version.dll",  L"uxtheme.dll", L"winmm.dll",
                                        L"dwmapi.dll",  L"comctl32.dll", L"propsys.dll", L"msimg32.dll"};
 
 std::wstring lower(std::wstring text) {
@@ -33,8 +33,8 @@ std::wstring lower(std::wstring text) {
 struct PlainFolder {
     std::wstring path;
     PlainFolder() {
-        path = L"C:\\tavin-security-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(GetTickCount64());
+        path =
+            L"C:\\tavin-security-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
         makeDirs(path);
     }
     ~PlainFolder() { removeTree(path); }
@@ -72,9 +72,8 @@ bool startChild(Child& child, const std::wstring& exe, const std::wstring& argum
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    child.started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                   CREATE_UNICODE_ENVIRONMENT, environment.data(), folder.c_str(), &startup,
-                                   &child.info) != FALSE;
+    child.started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                                   environment.data(), folder.c_str(), &startup, &child.info) != FALSE;
     return child.started;
 }
 

@@ -69,7 +69,8 @@ void removeTree(const std::wstring& path) {
             if (name == L"." || name == L"..") continue;
             const std::wstring child = path + L"\\" + name;
             SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
                 removeTree(child);
             } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveDirectoryW(child.c_str());
@@ -84,7 +85,8 @@ void removeTree(const std::wstring& path) {
 
 std::string narrow(const std::wstring& text) {
     if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(n, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
     return out;
@@ -141,9 +143,8 @@ bool startProcess(ChildProcess& child, const std::wstring& exe, const std::wstri
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    child.started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                   CREATE_UNICODE_ENVIRONMENT, environment.data(), folder.c_str(), &startup,
-                                   &child.info) != FALSE;
+    child.started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                                   environment.data(), folder.c_str(), &startup, &child.info) != FALSE;
     return child.started;
 }
 

@@ -147,7 +147,8 @@ TEST_F(WorkerFixture, TargetHeldOpenWithoutSharingGivesPatchInUseWarning) {
     ASSERT_TRUE(notify.pumpUntilDone());
     CloseHandle(held);
     EXPECT_EQ(app.uiState, StateFailed);
-    const std::wstring expected = std::wstring(text(English, PatchInUse)) + L" " + systemErrorText(ERROR_SHARING_VIOLATION);
+    const std::wstring expected =
+        std::wstring(text(English, PatchInUse)) + L" " + systemErrorText(ERROR_SHARING_VIOLATION);
     EXPECT_EQ(app.statusText, expected);
     const auto seen = answerer.seen();
     ASSERT_EQ(seen.size(), 1u);

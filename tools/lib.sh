@@ -145,3 +145,13 @@ ACF
 display_works() {
   [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1
 }
+
+# Fails when a C or C++ file of the repository is not formatted as .clang-format says.
+check_format() {
+  local files
+  mapfile -t files < <(cd "$ROOT" && git ls-files '*.c' '*.cpp' '*.h' | grep -v 'stb_vorbis')
+  (cd "$ROOT" && clang-format --dry-run --Werror "${files[@]}") || {
+    echo "Not formatted: run clang-format -i on the files above." >&2
+    return 1
+  }
+}

@@ -140,19 +140,14 @@ void onLanguageClick(LanguageWindowState& state, LPARAM position) {
 // row only; letters arrive as their capital virtual key with or without Shift.
 int32_t languageOfKey(WPARAM key) {
     switch (key) {
-        case '1':
-        case 'C':
-            return SimplifiedChinese;
-        case '2':
-        case 'T':
-            return TraditionalChinese;
-        case '3':
-        case 'E':
-            return English;
-        case VK_ESCAPE:
-            return -1;
-        default:
-            return -2;
+    case '1':
+    case 'C': return SimplifiedChinese;
+    case '2':
+    case 'T': return TraditionalChinese;
+    case '3':
+    case 'E': return English;
+    case VK_ESCAPE: return -1;
+    default: return -2;
     }
 }
 
@@ -190,10 +185,16 @@ std::vector<AccessibleItem> languageWindowItems(const LanguageWindowState& state
     for (int32_t i = 0; i < ChoiceCount; ++i) {
         const float x = CardLeft + CardStep * static_cast<float>(i);
         const RECT bounds{static_cast<LONG>(x * scale), static_cast<LONG>(CardTop * scale),
-                          static_cast<LONG>((x + CardWidth) * scale), static_cast<LONG>((CardTop + CardHeight) * scale)};
+                          static_cast<LONG>((x + CardWidth) * scale),
+                          static_cast<LONG>((CardTop + CardHeight) * scale)};
         // Each card speaks its own language, the press action included.
-        cards.push_back({i, ROLE_SYSTEM_PUSHBUTTON, i == state.hotChoice ? STATE_SYSTEM_HOTTRACKED : 0,
-                         languageLongLabel(i), {}, accessibleText(i, PressAction), bounds});
+        cards.push_back({i,
+                         ROLE_SYSTEM_PUSHBUTTON,
+                         i == state.hotChoice ? STATE_SYSTEM_HOTTRACKED : 0,
+                         languageLongLabel(i),
+                         {},
+                         accessibleText(i, PressAction),
+                         bounds});
     }
     return cards;
 }
@@ -233,43 +234,28 @@ LRESULT CALLBACK languageWindowProc(HWND window, UINT message, WPARAM wParam, LP
     if (!state) return DefWindowProcW(window, message, wParam, lParam);
 
     switch (message) {
-        case WM_PAINT:
-            onLanguagePaint(*state);
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_SETCURSOR:
-            if (onLanguageSetCursor(*state, lParam)) return 1;
-            break;
-        case WM_MOUSEMOVE:
-            onLanguageMouseMove(*state, lParam);
-            return 0;
-        case WM_MOUSELEAVE:
-            onLanguageMouseLeave(*state);
-            return 0;
-        case WM_LBUTTONUP:
-            onLanguageClick(*state, lParam);
-            return 0;
-        case WM_KEYDOWN:
-            onLanguageKey(*state, wParam);
-            return 0;
-        case WM_CLOSE:
-            choose(*state, -1);
-            return 0;
-        case WM_GETOBJECT:
-            return answerGetObject(window, wParam, lParam, &LanguageAccessibleSource);
-        case WM_ACCESSIBLE_ACTION:
-            if (canChoose(window, static_cast<int>(wParam))) choose(*state, static_cast<int32_t>(wParam));
-            return 0;
-        case WM_NCDESTROY: {
-            // The modal loop watches window, so it is cleared only after the default handling.
-            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-            DefWindowProcW(window, message, wParam, lParam);
-            state->window = nullptr;
-            return 0;
-        }
-        default:
-            break;
+    case WM_PAINT: onLanguagePaint(*state); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_SETCURSOR:
+        if (onLanguageSetCursor(*state, lParam)) return 1;
+        break;
+    case WM_MOUSEMOVE: onLanguageMouseMove(*state, lParam); return 0;
+    case WM_MOUSELEAVE: onLanguageMouseLeave(*state); return 0;
+    case WM_LBUTTONUP: onLanguageClick(*state, lParam); return 0;
+    case WM_KEYDOWN: onLanguageKey(*state, wParam); return 0;
+    case WM_CLOSE: choose(*state, -1); return 0;
+    case WM_GETOBJECT: return answerGetObject(window, wParam, lParam, &LanguageAccessibleSource);
+    case WM_ACCESSIBLE_ACTION:
+        if (canChoose(window, static_cast<int>(wParam))) choose(*state, static_cast<int32_t>(wParam));
+        return 0;
+    case WM_NCDESTROY: {
+        // The modal loop watches window, so it is cleared only after the default handling.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        DefWindowProcW(window, message, wParam, lParam);
+        state->window = nullptr;
+        return 0;
+    }
+    default: break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -280,9 +266,9 @@ int32_t runLanguageWindow(HINSTANCE instance) {
     for (int32_t i = 0; i < ChoiceCount; ++i) state.choiceFamilies[i] = createFontFamily(i);
 
     registerWindowClass(instance, LanguageWindowClass, languageWindowProc);
-    const WindowRect rect = initialWindowRect(static_cast<int>(LanguageDesignWidth),
-                                              static_cast<int>(LanguageDesignHeight), MinimumWidth, MinimumHeight,
-                                              WindowStyle);
+    const WindowRect rect =
+        initialWindowRect(static_cast<int>(LanguageDesignWidth), static_cast<int>(LanguageDesignHeight), MinimumWidth,
+                          MinimumHeight, WindowStyle);
     HWND window = CreateWindowExW(WS_EX_APPWINDOW, LanguageWindowClass, LanguageWindowTitle, WindowStyle, rect.x,
                                   rect.y, rect.width, rect.height, nullptr, nullptr, instance, &state);
     if (window) {

@@ -269,8 +269,8 @@ int runInstaller(HINSTANCE instance, int showCommand) {
         const DWORD style = WS_OVERLAPPEDWINDOW;
         const WindowRect rect = initialWindowRect(1160, 700, 640, 500, style);
         app.mainWindow = CreateWindowExW(WS_EX_APPWINDOW, MainWindowClass, text(language, WindowTitle),
-                                         WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, rect.x, rect.y, rect.width,
-                                         rect.height, nullptr, nullptr, instance, &app);
+                                         WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, rect.x, rect.y, rect.width, rect.height,
+                                         nullptr, nullptr, instance, &app);
         if (!app.mainWindow) {
             MessageBoxW(nullptr, L"Unable to create the installer window.", NeutralTitle, MB_ICONERROR);
             exitCode = 1;

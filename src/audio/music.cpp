@@ -25,8 +25,7 @@ bool loadWaveOut(MusicPlayer& player) {
     HMODULE winmm = player.winmmLibrary;
     return lookUp(winmm, player.waveOutOpen, "waveOutOpen") &&
            lookUp(winmm, player.waveOutPrepareHeader, "waveOutPrepareHeader") &&
-           lookUp(winmm, player.waveOutWrite, "waveOutWrite") &&
-           lookUp(winmm, player.waveOutReset, "waveOutReset") &&
+           lookUp(winmm, player.waveOutWrite, "waveOutWrite") && lookUp(winmm, player.waveOutReset, "waveOutReset") &&
            lookUp(winmm, player.waveOutUnprepareHeader, "waveOutUnprepareHeader") &&
            lookUp(winmm, player.waveOutClose, "waveOutClose") &&
            lookUp(winmm, player.waveOutSetVolume, "waveOutSetVolume");

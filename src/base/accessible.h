@@ -10,7 +10,7 @@
 
 // One drawn element as assistive tools see it.
 struct AccessibleItem {
-    int key = 0;  // what the element is, the same in every state: events and actions are matched on it
+    int key = 0;     // what the element is, the same in every state: events and actions are matched on it
     long role = 0;   // ROLE_SYSTEM_...
     long state = 0;  // STATE_SYSTEM_...
     std::wstring name;

@@ -80,7 +80,8 @@ TextTable traditionalTexts = {
     L"請選擇《塔文湖邊的小屋》的修補檔安裝資料夾或遊戲根目錄，並確認遊戲檔案完整。",
     L"請先完整解壓縮",
     L"偵測到安裝程式正在系統暫存資料夾中執行，這通常是因為直接連按兩下 ZIP 壓縮檔內的 EXE。\n\n"
-    L"請回到壓縮檔並選擇「解壓縮全部內容」，確認安裝程式與 patch.rpa 已完整解壓縮到同一個一般資料夾後，再執行安裝程式。\n\n"
+    L"請回到壓縮檔並選擇「解壓縮全部內容」，確認安裝程式與 patch.rpa "
+    L"已完整解壓縮到同一個一般資料夾後，再執行安裝程式。\n\n"
     L"請勿直接從壓縮檔視窗啟動，否則安裝程式無法可靠讀取 patch.rpa。",
     L"無法寫入遊戲資料夾。要以系統管理員身分重新啟動並重試嗎？",
     L"選擇《塔文湖邊的小屋》的遊戲資料夾",
@@ -122,10 +123,13 @@ TextTable englishTexts = {
     L"You can start the game now",
     L"Installation cancelled",
     L"Installation failed",
-    L"Select the patch destination or game root for TavinMere. The folder must contain the required original game files.",
+    L"Select the patch destination or game root for TavinMere. The folder must contain the required original game "
+    L"files.",
     L"Extract the ZIP first",
-    L"The installer is running from the system temporary folder. This usually means the EXE was opened directly inside the ZIP archive.\n\n"
-    L"Return to the ZIP and choose Extract All. Make sure the installer and patch.rpa are fully extracted into the same regular folder, then run the installer again.\n\n"
+    L"The installer is running from the system temporary folder. This usually means the EXE was opened directly inside "
+    L"the ZIP archive.\n\n"
+    L"Return to the ZIP and choose Extract All. Make sure the installer and patch.rpa are fully extracted into the "
+    L"same regular folder, then run the installer again.\n\n"
     L"Do not launch it from the archive window; the installer cannot reliably access the patch.rpa there.",
     L"The game folder is not writable. Restart as administrator and try again?",
     L"Select the TavinMere game folder",
@@ -150,9 +154,9 @@ const wchar_t* const traditionalFonts[] = {L"Microsoft JhengHei UI", L"Microsoft
 const wchar_t* const englishFonts[] = {L"Segoe UI", L"Microsoft YaHei UI", L"Microsoft JhengHei UI", L"Arial"};
 
 const wchar_t* const simplifiedOpenFonts[] = {L"Noto Sans CJK SC", L"Source Han Sans SC", L"WenQuanYi Micro Hei",
-                                             L"Noto Sans", L"DejaVu Sans", L"Liberation Sans"};
+                                              L"Noto Sans",        L"DejaVu Sans",        L"Liberation Sans"};
 const wchar_t* const traditionalOpenFonts[] = {L"Noto Sans CJK TC", L"Source Han Sans TC", L"WenQuanYi Micro Hei",
-                                              L"Noto Sans", L"DejaVu Sans", L"Liberation Sans"};
+                                               L"Noto Sans",        L"DejaVu Sans",        L"Liberation Sans"};
 const wchar_t* const englishOpenFonts[] = {L"Noto Sans", L"DejaVu Sans", L"Liberation Sans"};
 
 const wchar_t* const simplifiedAccessibleTexts[AccessibleTextCount] = {

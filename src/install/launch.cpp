@@ -52,8 +52,9 @@ void restartElevated(InstallerApp& app, const std::wstring& folder) {
         return;
     }
     const std::wstring parameters = restartParameters(app.language, folder);
-    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
-        app.mainWindow, L"runas", app.installerPath.c_str(), parameters.c_str(), app.installerDir.c_str(), SW_SHOWNORMAL));
+    const auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(app.mainWindow, L"runas", app.installerPath.c_str(), parameters.c_str(),
+                                                app.installerDir.c_str(), SW_SHOWNORMAL));
     if (result > ShellSuccessAbove) {
         DestroyWindow(app.mainWindow);
         return;

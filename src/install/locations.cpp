@@ -50,7 +50,8 @@ void stepLocation(InstallerApp& app, bool forward) {
     if (n == 0) return;
     app.selectedCandidate = forward ? (app.selectedCandidate + 1) % n : (app.selectedCandidate % n + n - 1) % n;
     refreshTargetState(app);
-    if (app.uiState == StateCompleted && !equalsIgnoreCase(app.candidates[app.selectedCandidate].path, app.jobLocation.path)) {
+    if (app.uiState == StateCompleted &&
+        !equalsIgnoreCase(app.candidates[app.selectedCandidate].path, app.jobLocation.path)) {
         app.uiState = StateReady;
         app.progressPermille = 0;
     }

@@ -36,9 +36,9 @@ DWORD WINAPI copyWorkerMain(LPVOID job);
 // step. Until then the target is untouched; on every failure the partial file is removed. Calls
 // copyProgress before the first chunk and after every one. Returns the Win32 code, 0 on success.
 DWORD copyJobFile(InstallJob& job);
-DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred,
-                            LARGE_INTEGER streamSize, LARGE_INTEGER streamBytesTransferred, DWORD streamNumber,
-                            DWORD callbackReason, HANDLE sourceFile, HANDLE destinationFile, LPVOID context);
+DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred, LARGE_INTEGER streamSize,
+                            LARGE_INTEGER streamBytesTransferred, DWORD streamNumber, DWORD callbackReason,
+                            HANDLE sourceFile, HANDLE destinationFile, LPVOID context);
 void requestCancel(InstallerApp& app);
 // Waits for the worker to end and hands over its job; null when there is none.
 std::unique_ptr<InstallJob> takeFinishedJob(InstallerApp& app);

@@ -21,7 +21,8 @@ constexpr int32_t ScoreDestOption = 1100;
 constexpr int32_t ScoreInstallerDir = 1000;
 constexpr int32_t ScoreInstallerGame = 950;
 constexpr int32_t ScoreUninstallEntry = 900;
-constexpr FILEOPENDIALOGOPTIONS PickerOptions = FOS_NOCHANGEDIR | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST;
+constexpr FILEOPENDIALOGOPTIONS PickerOptions =
+    FOS_NOCHANGEDIR | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST;
 constexpr size_t CounterChars = 96;
 
 std::wstring uninstallKey() {

@@ -83,8 +83,8 @@ ManifestLocations manifestCandidates(const std::wstring& library) {
         }
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (GetFileAttributesExW(manifest.c_str(), GetFileExInfoStandard, &data))
-            stamp = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                    data.ftLastWriteTime.dwLowDateTime;
+            stamp =
+                (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     }
     const std::wstring common = joinPath(steamapps, L"common");
     ManifestLocations locations;

@@ -94,9 +94,9 @@ bool isControlLive(const InstallerApp& app, ControlId id) {
 ControlId hitTest(const InstallerApp& app, float W, float H, float x, float y) {
     const MainLayout L = computeLayout(app.uiState, W, H);
     // The order settles overlaps: the close button before the main button it borders.
-    for (ControlId id : {ChipSimplified, ChipTraditional, ChipEnglish, MusicToggle, ChooseFolderButton,
-                         DetectAgainButton, PrevLocationButton, NextLocationButton, CloseButton, ActionButton,
-                         OpenAppFolderButton}) {
+    for (ControlId id :
+         {ChipSimplified, ChipTraditional, ChipEnglish, MusicToggle, ChooseFolderButton, DetectAgainButton,
+          PrevLocationButton, NextLocationButton, CloseButton, ActionButton, OpenAppFolderButton}) {
         if (isControlLive(app, id) && containsPoint(L.control(id), x, y)) return id;
     }
     return None;

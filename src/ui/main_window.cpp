@@ -125,8 +125,10 @@ void onMainKeyDown(InstallerApp& app, WPARAM key) {
         if (GetKeyState(VK_CONTROL) < 0) chooseGameFolder(app);
         break;
     case VK_ESCAPE:
-        if (app.uiState == StateInstalling) requestCancel(app);
-        else SendMessageW(app.mainWindow, WM_CLOSE, 0, 0);
+        if (app.uiState == StateInstalling)
+            requestCancel(app);
+        else
+            SendMessageW(app.mainWindow, WM_CLOSE, 0, 0);
         break;
     default: break;
     }

@@ -66,12 +66,12 @@ std::wstring counterTextOf(const InstallerApp& app) {
     return candidateCounterText(app.language, app.selectedCandidate, app.candidates.size());
 }
 TextId mainCaptionOf(const InstallerApp& app) {
-    return app.uiState == StateCompleted ? LaunchGame : app.uiState == StateInstalling ? CancelInstallation : InstallPatch;
+    return app.uiState == StateCompleted    ? LaunchGame
+           : app.uiState == StateInstalling ? CancelInstallation
+                                            : InstallPatch;
 }
 bool canActOf(const InstallerApp& app) { return isControlLive(app, ActionButton); }
-bool progressShown(const InstallerApp& app) {
-    return app.uiState == StateInstalling || app.uiState == StateCompleted;
-}
+bool progressShown(const InstallerApp& app) { return app.uiState == StateInstalling || app.uiState == StateCompleted; }
 int32_t shownPermille(const InstallerApp& app) { return app.uiState == StateCompleted ? 1000 : app.progressPermille; }
 // The speaker shows its waves only when the music can be heard.
 bool musicAudible(const InstallerApp& app) {
@@ -85,8 +85,8 @@ struct TextPainter {
 
     void operator()(const std::wstring& s, float size, bool bold, uint32_t colour, const RectF& box,
                     int alignment = AlignNear, int trimming = TrimCharacter) const {
-        drawText(dc, app.fontFamily.get(), s.c_str(), static_cast<int>(s.size()), size,
-                 bold ? StyleBold : StyleRegular, colour, box, alignment, trimming, boldOffsetFor(app.language, bold));
+        drawText(dc, app.fontFamily.get(), s.c_str(), static_cast<int>(s.size()), size, bold ? StyleBold : StyleRegular,
+                 colour, box, alignment, trimming, boldOffsetFor(app.language, bold));
     }
     void operator()(TextId id, float size, bool bold, uint32_t colour, const RectF& box, int alignment = AlignNear,
                     int trimming = TrimCharacter) const {
@@ -207,15 +207,17 @@ void drawProgressAndButtons(const InstallerApp& app, DrawContext& dc, const Text
     const RectF& B = L.control(ActionButton);
     const bool hot = isHot(app, ActionButton);
     uint32_t fill = 0xB4D2CAD2;
-    if (canAct && installing) fill = hot ? 0xF5E05972 : 0xE6C64865;
-    else if (canAct) fill = hot ? 0xFFF97EA9 : 0xFFEC699A;
+    if (canAct && installing)
+        fill = hot ? 0xF5E05972 : 0xE6C64865;
+    else if (canAct)
+        fill = hot ? 0xFFF97EA9 : 0xFFEC699A;
     fillRoundedRect(dc, offset(B, 2, 5, 0, 0), MainButtonRadius, 0x225B364E);
     fillRoundedRect(dc, B, MainButtonRadius, fill);
     say(mainCaptionOf(app), 16, true, canAct ? 0xFFFFFFFF : 0x96FFFFFF, B, AlignCentre);
 
     if (completed)
-        drawPillButton(app, dc, L.control(CloseButton), text(app.language, CloseInstaller),
-                       isHot(app, CloseButton), false);
+        drawPillButton(app, dc, L.control(CloseButton), text(app.language, CloseInstaller), isHot(app, CloseButton),
+                       false);
 }
 
 void drawSpeaker(const InstallerApp& app, DrawContext& dc, const RectF& M) {
@@ -314,7 +316,8 @@ OwnedImage coverScaledCopy(Gdiplus::GpImage* picture, int w, int h) {
     if (gp::GdipGetImageGraphicsContext(copy.get(), &rawGraphics) != Ok) return {};
     OwnedGraphics graphics(rawGraphics);
     gp::GdipSetInterpolationMode(graphics.get(), Gdiplus::InterpolationModeHighQualityBicubic);
-    const float k = std::max(static_cast<float>(w) / static_cast<float>(iw), static_cast<float>(h) / static_cast<float>(ih));
+    const float k =
+        std::max(static_cast<float>(w) / static_cast<float>(iw), static_cast<float>(h) / static_cast<float>(ih));
     const float dw = static_cast<float>(iw) * k;
     const float dh = static_cast<float>(ih) * k;
     if (gp::GdipDrawImageRect(graphics.get(), picture, (w - dw) * 0.5f, (h - dh) * 0.5f, dw, dh) != Ok) return {};
@@ -380,7 +383,9 @@ struct ItemList {
     std::vector<AccessibleItem> items;
 
     void addText(int key, const std::wstring& name, const RectF& box) {
-        if (!name.empty()) items.push_back({key, ROLE_SYSTEM_STATICTEXT, STATE_SYSTEM_READONLY, name, {}, {}, devicePixels(box, scale)});
+        if (!name.empty())
+            items.push_back(
+                {key, ROLE_SYSTEM_STATICTEXT, STATE_SYSTEM_READONLY, name, {}, {}, devicePixels(box, scale)});
     }
     void addControl(ControlId id, long role, const std::wstring& name, const RectF& box, long state = 0) {
         if (!isControlLive(app, id)) state |= STATE_SYSTEM_UNAVAILABLE;
@@ -401,7 +406,8 @@ std::vector<AccessibleItem> mainWindowItems(const InstallerApp& app, float W, fl
                         L.control(chips[language]), language == app.language ? STATE_SYSTEM_CHECKED : 0);
     }
     list.addControl(MusicToggle, ROLE_SYSTEM_PUSHBUTTON,
-                    accessibleText(app.language, musicAudible(app) ? MusicOnName : MusicOffName), L.control(MusicToggle));
+                    accessibleText(app.language, musicAudible(app) ? MusicOnName : MusicOffName),
+                    L.control(MusicToggle));
     list.addText(SubtitleText, text(app.language, Subtitle), subtitleBox(L.panel));
     list.addText(GameTitleText, text(app.language, GameTitle), gameTitleBox(L.panel));
     list.addText(PatchHeadlineText, text(app.language, app.patchFound ? PatchFound : PatchNotFound),
@@ -415,8 +421,8 @@ std::vector<AccessibleItem> mainWindowItems(const InstallerApp& app, float W, fl
             list.addText(LocationCounterText, counterTextOf(app), counterBox(L.locationCard));
             list.addControl(PrevLocationButton, ROLE_SYSTEM_PUSHBUTTON,
                             accessibleText(app.language, PreviousLocationName), L.control(PrevLocationButton));
-            list.addControl(NextLocationButton, ROLE_SYSTEM_PUSHBUTTON,
-                            accessibleText(app.language, NextLocationName), L.control(NextLocationButton));
+            list.addControl(NextLocationButton, ROLE_SYSTEM_PUSHBUTTON, accessibleText(app.language, NextLocationName),
+                            L.control(NextLocationButton));
         }
     }
     list.addControl(ChooseFolderButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, ChooseFolder),
@@ -427,13 +433,19 @@ std::vector<AccessibleItem> mainWindowItems(const InstallerApp& app, float W, fl
     if (progressShown(app)) {
         wchar_t percent[16];
         swprintf(percent, std::size(percent), L"%d%%", shownPermille(app) / 10);
-        list.items.push_back({ProgressTrack, ROLE_SYSTEM_PROGRESSBAR, STATE_SYSTEM_READONLY,
-                              accessibleText(app.language, ProgressName), percent, {},
+        list.items.push_back({ProgressTrack,
+                              ROLE_SYSTEM_PROGRESSBAR,
+                              STATE_SYSTEM_READONLY,
+                              accessibleText(app.language, ProgressName),
+                              percent,
+                              {},
                               devicePixels(L.progressTrack, scale)});
     }
-    list.addControl(ActionButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, mainCaptionOf(app)), L.control(ActionButton));
+    list.addControl(ActionButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, mainCaptionOf(app)),
+                    L.control(ActionButton));
     if (app.uiState == StateCompleted)
-        list.addControl(CloseButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, CloseInstaller), L.control(CloseButton));
+        list.addControl(CloseButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, CloseInstaller),
+                        L.control(CloseButton));
     if (!app.patchFound)
         list.addControl(OpenAppFolderButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, OpenAppFolder),
                         L.control(OpenAppFolderButton));
