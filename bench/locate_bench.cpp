@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "../tests/locate_world.h"
+#include "support/world.h"
 #include "install/installer_app.h"
 #include "install/locations.h"
+#include "locate/paths.h"
 
 namespace {
 
@@ -20,46 +21,10 @@ constexpr int Runs = 7;
 constexpr int DriveCounts[] = {1, 8, 24};
 constexpr int LibraryCounts[] = {1, 10, 50};
 
-bool makeDirs(const std::wstring& path) {
-    for (size_t i = 3; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == L'\\') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
-    }
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool writeText(const std::wstring& path, const std::string& bytes) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(f);
-    return ok && written == bytes.size();
-}
-
-void removeTree(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = path + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(child);
-            else
-                DeleteFileW(child.c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path.c_str());
-}
-
 bool makeLibrary(const std::wstring& library) {
-    const std::wstring game = library + L"\\steamapps\\common\\TavinMere";
-    return makeDirs(game + L"\\game") && writeText(game + L"\\Tavinmere.exe", "MZ") &&
-           writeText(game + L"\\game\\archive.rpa", "RPA-3.0") &&
-           writeText(library + L"\\steamapps\\appmanifest_2719305.acf",
-                     "\"AppState\"\n{\n\t\"appid\"\t\t\"2719305\"\n\t\"installdir\"\t\t\"TavinMere\"\n}\n");
+    makeGame(library + L"\\steamapps\\common\\TavinMere");
+    writeBytes(library + L"\\steamapps\\appmanifest_2719305.acf", "\"appid\" \"2719305\" \"installdir\" \"TavinMere\"");
+    return isExistingFile(library + L"\\steamapps\\appmanifest_2719305.acf");
 }
 
 // Letters from G: on that nothing uses yet.
@@ -95,7 +60,9 @@ int main() {
 
     InstallerApp app;
     app.installerDir = root + L"\\installer";
-    if (!makeDirs(app.installerDir) || !makeDirs(steam + L"\\steamapps")) {
+    makeDirs(app.installerDir);
+    makeDirs(steam + L"\\steamapps");
+    if (!isExistingDirectory(steam + L"\\steamapps")) {
         std::printf("cannot create the world under the temporary folder\n");
         return 1;
     }
@@ -121,9 +88,9 @@ int main() {
                     makeLibrary(libraries.back());
                     ++libraryCount;
                 }
-                writeText(steam + L"\\steamapps\\libraryfolders.vdf",
-                          world::utf8Of(world::nestedLibraryFolders(
-                              std::vector<std::wstring>(libraries.begin(), libraries.begin() + wantedLibraries))));
+                writeBytes(steam + L"\\steamapps\\libraryfolders.vdf",
+                           narrow(world::nestedLibraryFolders(
+                               std::vector<std::wstring>(libraries.begin(), libraries.begin() + wantedLibraries))));
                 size_t found = 0;
                 const double ms = medianMs(app, found);
                 std::printf("%7d %9d %10.3f %14.4f %11zu\n", driveCount, wantedLibraries, ms,

@@ -36,10 +36,11 @@ void restrictDllSearch() {
     auto setDefaultDirs = procAddress<SetDefaultDirsFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
     if (setDefaultDirs) setDefaultDirs(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryW(L"");
-    // COM loads in-process servers (the image codecs behind the picture) with the altered search
-    // path, and some loaders still look in the program's folder for what those servers import.
+    // Wine resolves what a DLL imports through the program's folder even after the search is
+    // restricted: the image codecs that GDI+ imports there, and what COM's in-process servers import.
     // Loaded from the system folder first, such an import finds the module already in place.
-    for (const wchar_t* name : {L"propsys.dll"}) LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    for (const wchar_t* name : {L"propsys.dll", L"windowscodecs.dll"})
+        LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 CommandLineOptions parseCommandLine(const wchar_t* commandLine) {

@@ -3,189 +3,190 @@
 # shellcheck shell=bash
 
 TITLE_EN="[Orlevane Games] TavinMere Patch Installer (English)"
-TITLE_TW="【奧勒凡遊戲】『塔文湖邊的小屋』修補檔安裝程式（繁體中文）"
-D_GAME='D:\SteamLibrary\steamapps\common\TavinMere\game'
-STATE_READY=0
-STATE_INSTALLING=1
-STATE_COMPLETED=2
-ACTION_BUTTON=9
-NEXT_LOCATION=8
-CLOSE_BUTTON=10
+KNOWN_DLLS='(ntdll|kernel32|kernelbase|user32|win32u|gdi32|advapi32|msvcrt|ole32|oleaut32|combase|rpcrt4|sechost|shell32|shlwapi|comdlg32|imm32|ws2_32|psapi|setupapi|shcore)\.dll'
 
-# A patch big enough that a copy lasts a few seconds (sparse: cheap to make, real bytes to copy).
-big_patch() { rm -f "$EXTRACTED/patch.rpa"; truncate -s 3G "$EXTRACTED/patch.rpa"; }
 
+# A player's whole run with the mouse and keys only: language card, Enter, the launch button.
 scenario_detect_install_launch() {
   start_installer
-  wait_window "$LANGUAGE"
+  wait_window $LANGUAGE
   screenshot language-window
-  click_card 2
-  wait_window "$MAIN"
-  probe wait "$LANGUAGE" 1 && fail "the language window is still open"
-  title_is "$MAIN" "$TITLE_EN"
-  [ "$(probe location)" = "$D_GAME" ] || fail "shows '$(probe location)', not $D_GAME"
+  click $LANGUAGE English
+  wait_window $MAIN
+  probe wait $LANGUAGE 1 && fail "the language window is still open"
+  [ "$(probe title $MAIN)" = "$TITLE_EN" ] || fail "the title is '$(probe title $MAIN)'"
+  [ "$(location "Game detected automatically")" = "$D_GAME" ] || fail "shows '$(location "Game detected automatically")'"
   screenshot ready
   key Return
-  status_is "Installation complete · You can start the game now"
+  shows "$DONE"
   same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
   screenshot completed
-  click_control $ACTION_BUTTON $STATE_COMPLETED
+  click $MAIN "Launch game"
   for _ in $(seq 100); do [ -f "$GAME_ROOT/started.txt" ] && break; sleep 0.2; done
-  [ -f "$GAME_ROOT/started.txt" ] || fail "the game was not started"
-  # The stand-in writes the folder it started in as UTF-16.
-  local started_in
-  started_in=$(iconv -f UTF-16LE -t UTF-8 "$GAME_ROOT/started.txt")
-  grep -qiF 'D:\SteamLibrary\steamapps\common\TavinMere' <<<"$started_in" || fail "the game started in $started_in"
-  screenshot game-started
+  grep -qiF 'D:\SteamLibrary\steamapps\common\TavinMere' <<<"$(iconv -f UTF-16LE -t UTF-8 "$GAME_ROOT/started.txt")" ||
+    fail "the game did not start in its root"
   expect_exit_code 0
 }
 
-scenario_two_libraries() {
-  # A second library on E: holding the game too; D:'s manifest is older, so E: comes first.
-  local e_world=$OUT/world/e-drive/Games/SteamLibrary
-  mkdir -p "$e_world/steamapps/common/TavinMere/game"
-  cp "$GAME_ROOT/Tavinmere.exe" "$e_world/steamapps/common/TavinMere/"
-  cp "$GAME_ROOT/game/archive.rpa" "$e_world/steamapps/common/TavinMere/game/"
-  cp "$OUT/world/d-drive/SteamLibrary/steamapps/appmanifest_2719305.acf" "$e_world/steamapps/"
-  ln -sfn "$OUT/world/e-drive" "$WINEPREFIX/dosdevices/e:"
-  sed -i 's|"D:\\\\SteamLibrary"|"D:\\\\SteamLibrary"\n\t}\n\t"2"\n\t{\n\t\t"path"\t\t"E:\\\\Games\\\\SteamLibrary"|' \
-    "$WINEPREFIX/drive_c/Program Files (x86)/Steam/steamapps/libraryfolders.vdf"
-  touch -d '2025-01-01' "$OUT/world/d-drive/SteamLibrary/steamapps/appmanifest_2719305.acf"
-  touch -d '2026-06-01' "$e_world/steamapps/appmanifest_2719305.acf"
-  start_installer --lang en
-  wait_window "$MAIN"
-  [ "$(probe location)" = 'E:\Games\SteamLibrary\steamapps\common\TavinMere\game' ] ||
-    fail "preselected '$(probe location)', not the newer E: library"
-  screenshot newer-preselected
-  click_control $NEXT_LOCATION $STATE_READY
-  [ "$(probe location)" = "$D_GAME" ] || fail "the right arrow selected '$(probe location)'"
-  screenshot other-selected
-  key Return
-  status_is "Installation complete · You can start the game now"
-  same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
-  no_file "$e_world/steamapps/common/TavinMere/game/patch.rpa"
-}
-
+# A game outside Steam named on the command line with spaces and CJK characters, in Traditional Chinese.
 scenario_lang_dest() {
-  # A game outside Steam's libraries, named on the command line with spaces and CJK characters.
   local root="$WINEPREFIX/drive_c/我的 游戏/TavinMere 塔文"
   mkdir -p "$root/game"
   cp "$GAME_ROOT/Tavinmere.exe" "$root/"
   cp "$GAME_ROOT/game/archive.rpa" "$root/game/"
   start_installer --lang zh-TW --dest 'C:\我的 游戏\TavinMere 塔文'
-  wait_window "$MAIN" 60000
-  probe wait "$LANGUAGE" 1 && fail "the language window was shown despite --lang"
-  title_is "$MAIN" "$TITLE_TW"
-  [ "$(probe location)" = 'C:\我的 游戏\TavinMere 塔文\game' ] || fail "shows '$(probe location)' first"
+  wait_window $MAIN
+  probe wait $LANGUAGE 1 && fail "the language window was shown despite --lang"
+  [ "$(location "手動選擇的遊戲資料夾")" = 'C:\我的 游戏\TavinMere 塔文\game' ] || fail "not the given folder first"
+  probe tree $MAIN >"$OUT/tree.txt"
   screenshot manual-first
-  key Return
-  for _ in $(seq 100); do [ -f "$root/game/patch.rpa" ] && cmp -s "$root/game/patch.rpa" "$EXTRACTED/patch.rpa" && break; sleep 0.2; done
+  press "開始安裝"
+  shows "安裝完成 · 現在可以啟動遊戲了"
   same_file "$EXTRACTED/patch.rpa" "$root/game/patch.rpa"
-  no_file "$GAME_ROOT/game/patch.rpa"
-  screenshot completed
+  [ ! -e "$GAME_ROOT/game/patch.rpa" ] || fail "the Steam library's game got a patch too"
 }
 
-scenario_cancel() {
+# An update ended from outside mid-copy (Task Manager, a crash) keeps the old patch; the next run
+# removes what the killed one left and installs. Driven by an assistive tool's actions.
+scenario_update_killed_mid_copy() {
+  old_patch
+  big_patch 2G
+  start_installer
+  wait_window $LANGUAGE
+  probe press $LANGUAGE English || fail "the English card cannot be pressed"
+  wait_window $MAIN
+  shows "A patch already exists there and will be overwritten"
+  press "Install patch"
+  for _ in $(seq 100); do [ -s "$GAME_ROOT/game/patch.rpa.partial" ] && break; sleep 0.1; done
+  probe kill $MAIN || fail "the installer could not be ended"
+  expect_exit_code any
+  same_file "$OUT/old-patch" "$GAME_ROOT/game/patch.rpa"
+  screenshot killed
+  start_installer --lang en
+  wait_window $MAIN
+  press "Install patch"
+  shows "$DONE" 120000
+  game_folder_is "archive.rpa patch.rpa scripts.rpa "
+  same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
+}
+
+scenario_cancel_keeps_the_old_patch() {
+  old_patch
   big_patch
   start_installer --lang en
-  wait_window "$MAIN"
+  wait_window $MAIN
   key Return
   sleep 0.3
   key Escape
-  status_is "Installation cancelled"
+  shows "Installation cancelled"
   screenshot cancelled
-  no_file "$GAME_ROOT/game/patch.rpa"
+  same_file "$OUT/old-patch" "$GAME_ROOT/game/patch.rpa"
+  game_folder_is "archive.rpa patch.rpa scripts.rpa "
 }
 
+# The player's old patch is write-protected: the copy is refused and the restart is offered.
 scenario_read_only() {
-  # The player's old patch, write-protected: the copy is refused and the restart is offered.
-  echo old >"$GAME_ROOT/game/patch.rpa"
-  "$WINE" cmd /c attrib +r 'D:\SteamLibrary\steamapps\common\TavinMere\game\patch.rpa' >/dev/null 2>&1
-  # Wine keeps the read-only attribute in the mode bits alone, which root (as in CI) writes through;
-  # the immutable flag refuses even root, as Windows refuses a protected folder.
-  if [ "$(id -u)" = 0 ]; then
-    chattr +i "$GAME_ROOT/game/patch.rpa" || fail "cannot make the old patch unwritable for root here"
-  fi
+  old_patch
+  "$WINE" cmd /c attrib +r "$D_GAME\\patch.rpa" >/dev/null 2>&1
+  # Wine keeps the read-only attribute in the mode bits alone, which root writes through; the immutable
+  # flag refuses root too, as Windows refuses a protected folder.
+  if [ "$(id -u)" = 0 ]; then chattr +i "$GAME_ROOT/game/patch.rpa" || fail "cannot make the old patch immutable"; fi
   start_installer --lang en
-  wait_window "$MAIN"
+  wait_window $MAIN
   key Return
-  msgbox_expect "The game folder is not writable. Restart as administrator and try again?"
+  msgbox_expect "The game folder is not writable. Restart as administrator and try again?" | grep -q "^default IDYES$" ||
+    fail "Yes is not the default"
   probe answer IDNO
-  sleep 1
-  probe wait "$MAIN" 1000 || fail "the window closed after No"
-  local status
-  status=$(probe status)
-  grep -qF "Copy failed: Access denied." <<<"$status" || fail "status reads '$status'"
+  probe tree $MAIN | grep -qF "Copy failed: Access denied." || fail "no access-denied status"
   screenshot failed
-  [ "$(cat "$GAME_ROOT/game/patch.rpa")" = old ] || fail "the old patch was changed"
+  same_file "$OUT/old-patch" "$GAME_ROOT/game/patch.rpa"
 }
 
 scenario_in_use() {
-  echo old >"$GAME_ROOT/game/patch.rpa"
-  ("$WINE" "$PROBE" hold 'D:\SteamLibrary\steamapps\common\TavinMere\game\patch.rpa' 60000 >/dev/null 2>&1 &)
+  old_patch
+  ("$WINE" "$BUILD/tests/e2e_probe.exe" hold "$D_GAME\\patch.rpa" 60000 >/dev/null 2>&1 &)
   sleep 2
   start_installer --lang en
-  wait_window "$MAIN"
+  wait_window $MAIN
   key Return
-  msgbox_expect "The patch is in use. Close the game and any program using it, then try again."
+  msgbox_expect "The patch is in use. Close the game and any program using it, then try again." >/dev/null
   probe answer IDOK
-  screenshot in-use
+  same_file "$OUT/old-patch" "$GAME_ROOT/game/patch.rpa"
 }
 
 scenario_temp_folder() {
   local temp
-  temp=$("$WINE" cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
-  local unix_temp
-  unix_temp=$(WINEPREFIX=$WINEPREFIX winepath -u "$temp" 2>/dev/null)
-  mkdir -p "$unix_temp/TavinMere-Patch"
-  cp "$EXTRACTED/TavinMere-Patch-Installer.exe" "$EXTRACTED/patch.rpa" "$unix_temp/TavinMere-Patch/"
-  start_installer --from "$unix_temp/TavinMere-Patch" --lang en
-  msgbox_expect "Return to the ZIP and choose Extract All."
-  grep -qF "Extract the ZIP first" <<<"$(probe msgbox 1000)" || fail "the box is not titled 'Extract the ZIP first'"
+  temp=$(WINEPREFIX=$WINEPREFIX winepath -u "$("$WINE" cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+  mkdir -p "$temp/TavinMere-Patch"
+  cp "$EXTRACTED/TavinMere-Patch-Installer.exe" "$EXTRACTED/patch.rpa" "$temp/TavinMere-Patch/"
+  start_installer --from "$temp/TavinMere-Patch" --lang en
+  msgbox_expect "Return to the ZIP and choose Extract All." | grep -qF "Extract the ZIP first" ||
+    fail "the box is not titled 'Extract the ZIP first'"
   probe answer IDOK
   expect_exit_code 0
-  probe wait "$MAIN" 1 && fail "a main window was opened"
-  no_file "$GAME_ROOT/game/patch.rpa"
+  probe wait $MAIN 1 && fail "a main window was opened"
+  [ ! -e "$GAME_ROOT/game/patch.rpa" ] || fail "a patch was installed"
 }
 
-scenario_no_patch() {
-  rm -f "$EXTRACTED/patch.rpa"
-  start_installer --lang en
-  wait_window "$MAIN"
-  local status
-  status=$(probe status)
-  grep -qF "patch.rpa not found" <<<"$status" || fail "status reads '$status'"
-  screenshot no-patch
-  key Return
-  sleep 1
-  probe msgbox 500 && fail "Enter did something"
-  [ "$(probe status)" = "$status" ] || fail "Enter changed the status"
-  no_file "$GAME_ROOT/game/patch.rpa"
-  probe control 11 $STATE_READY >/dev/null || fail "no Open app folder button"
-}
-
+# Closing during a copy asks first (No is the default); Yes ends the process once the copy has stopped.
 scenario_close_during_copy() {
+  old_patch
   big_patch
   start_installer --lang en
-  wait_window "$MAIN"
+  wait_window $MAIN
   key Return
   sleep 0.3
-  probe close "$MAIN"
-  local box
-  box=$(probe msgbox 30000) || fail "no question on closing"
-  grep -qF "Installation is still running. Cancel it and exit?" <<<"$box" || fail "asked '$box'"
-  grep -q "^default IDNO$" <<<"$box" || fail "No is not the default: $box"
-  screenshot question
+  probe close $MAIN
+  msgbox_expect "Installation is still running. Cancel it and exit?" | grep -q "^default IDNO$" ||
+    fail "No is not the default"
   probe answer IDYES
   expect_exit_code 0
-  no_file "$GAME_ROOT/game/patch.rpa"
+  game_folder_is "archive.rpa patch.rpa scripts.rpa "
+  same_file "$OUT/old-patch" "$GAME_ROOT/game/patch.rpa"
 }
 
 scenario_language_escape() {
   start_installer
-  wait_window "$LANGUAGE"
+  wait_window $LANGUAGE
   key Escape
   expect_exit_code 0
-  probe wait "$MAIN" 1 && fail "a main window was opened"
-  no_file "$GAME_ROOT/game/patch.rpa"
+  ! probe wait $MAIN 1 || fail "a main window was opened"
+}
+
+# A DLL planted beside the installer under the name of any DLL a run loads (as Wine reports them) is
+# never loaded, though Wine is told to prefer such copies; a program without protection does load it.
+scenario_planted_dlls() {
+  local imports folder=$WINEPREFIX/drive_c/planted names overrides=""
+  imports=$(x86_64-w64-mingw32-objdump -p "$BUILD/bin/TavinMere-Patch-Installer.exe" | sed -n 's/.*DLL Name: //p' |
+    tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+  [ "$imports" = "advapi32.dll gdi32.dll kernel32.dll msvcrt.dll user32.dll " ] || fail "imports $imports"
+  mkdir -p "$folder"
+  cp "$EXTRACTED"/* "$BUILD/standin/dll_probe.exe" "$folder/"
+  run_once() {
+    start_installer --from "$folder" --lang en
+    wait_window $MAIN
+    probe tree $MAIN >/dev/null  # an assistive tool's visit loads the accessibility library too
+    probe close $MAIN
+    expect_exit_code 0
+  }
+  WINEDEBUG=+pid,+loaddll run_once
+  local pid
+  pid=$(grep -m1 -o '^[0-9a-f]*:[0-9a-f]*:trace:loaddll:[a-z_]* Loaded L"C:\\\\planted\\\\TavinMere' "$OUT/installer.log" | cut -d: -f1)
+  [ -n "$pid" ] || fail "Wine did not report the installer's loading"
+  # What the loader maps before the installer's first line (its imports, KnownDLLs on Windows, and the
+  # DLLs Wine builds them on) is the system's doing; from the first DLL the installer loads itself
+  # (propsys, right after it restricts the search) every name counts, KnownDLLs aside.
+  names=$( (grep "^$pid:" "$OUT/installer.log" | grep -o 'Loaded L"[^"]*"' | sed 's/.*\\\\//; s/"$//' |
+    sed -n '/^propsys.dll$/,$p'
+    printf '%s\n' gdiplus.dll uxtheme.dll winmm.dll dwmapi.dll comctl32.dll propsys.dll oleacc.dll) |
+    tr 'A-Z' 'a-z' | grep '\.dll$' | sort -u | grep -vxE "$KNOWN_DLLS")
+  [ "$(wc -l <<<"$names")" -ge 8 ] || fail "Wine reported too few loaded DLLs: $names"
+  for name in $names; do
+    cp "$BUILD/standin/planted.dll" "$folder/$name"
+    overrides="$overrides${overrides:+,}${name%.dll}"
+  done
+  WINEDLLOVERRIDES="mscoree,mshtml=;$overrides=n,b" run_once
+  ls "$folder" | grep '^planted-' && fail "a planted DLL was loaded"
+  (cd "$folder" && WINEDLLOVERRIDES="dwmapi=n,b" "$WINE" dll_probe.exe dwmapi.dll >/dev/null 2>&1) || true
+  [ -e "$folder/planted-dwmapi.dll.txt" ] || fail "an unprotected program does not pick up the planted DLL here"
 }

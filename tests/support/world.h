@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/support.h"
+
 namespace world {
 
 inline const wchar_t* const SteamUserKey = L"Software\\Valve\\Steam";
@@ -54,19 +56,6 @@ inline void clearSteamRegistry() {
         RegDeleteKeyExW(HKEY_CURRENT_USER, UninstallKey, view, 0);
         RegDeleteKeyExW(HKEY_LOCAL_MACHINE, UninstallKey, view, 0);
     }
-}
-
-// The Unix path of a Windows path, through Wine's own export; empty outside Wine.
-inline std::string unixPathOf(const std::wstring& path) {
-    using Fn = char*(CDECL*)(const wchar_t*);
-    const auto fn = reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!fn) return {};
-    char* unix = fn(path.c_str());
-    if (!unix) return {};
-    std::string result = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
 }
 
 // Wine's mount manager keeps the drive letters: it writes the prefix's dosdevices link and tells every
@@ -123,52 +112,6 @@ private:
     bool ok_ = false;
 };
 
-// Starts a Unix program through Wine's start of non-PE executables. Wine hands back no usable process
-// handle for it, so callers wait for the program's effect instead.
-inline bool runUnix(const std::wstring& commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    std::wstring line = commandLine;
-    // Named apart, or CreateProcessW would look for the program with ".exe" added.
-    const std::wstring program = commandLine.substr(0, commandLine.find(L' '));
-    if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    if (info.hThread) CloseHandle(info.hThread);
-    if (info.hProcess) CloseHandle(info.hProcess);
-    return true;
-}
-
-// A Unix path as an argument of a Unix program: Wine hands the wide text over as UTF-8.
-inline std::wstring unixArgument(const std::wstring& windowsPath) {
-    const std::string u = unixPathOf(windowsPath);
-    std::wstring out(u.size(), L'\0');
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, u.data(), static_cast<int>(u.size()), &out[0], static_cast<int>(out.size()));
-    out.resize(static_cast<size_t>(n > 0 ? n : 0));
-    return L"\"" + out + L"\"";
-}
-
-// Waits for a Unix program's effect: Wine may report a started Unix process as ended at once.
-inline bool becomes(const std::wstring& path, bool present) {
-    for (int i = 0; i < 200; ++i) {
-        if ((GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
-        Sleep(25);
-    }
-    return false;
-}
-
-// A Unix symbolic link at link pointing at target (both Windows paths); CreateSymbolicLinkW is a no-op
-// in this Wine, so ln makes it.
-inline bool makeUnixSymlink(const std::wstring& link, const std::wstring& target) {
-    return runUnix(L"Z:\\bin\\ln -sfn " + unixArgument(target) + L" " + unixArgument(link)) && becomes(link, true);
-}
-
-// Removes the link itself, never what it points at.
-inline bool removeUnixSymlink(const std::wstring& link) {
-    return runUnix(L"Z:\\bin\\rm -f " + unixArgument(link)) && becomes(link, false);
-}
-
 // A libraryfolders.vdf in Steam's nested layout naming the folders, backslashes doubled.
 inline std::wstring nestedLibraryFolders(const std::vector<std::wstring>& folders) {
     std::wstring text = L"\"libraryfolders\"\n{\n";
@@ -184,15 +127,6 @@ inline std::wstring nestedLibraryFolders(const std::vector<std::wstring>& folder
                 L"\"\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"2719305\"\t\t\"123456\"\n\t\t}\n\t}\n";
     }
     return text + L"}\n";
-}
-
-inline std::string utf8Of(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
 }
 
 inline bool setLastWriteTime(const std::wstring& path, uint64_t stamp) {

@@ -1,0 +1,505 @@
+// Patch installation on real files, drives, threads, message boxes and processes: the checks before a
+// copy, the copy that keeps the old patch until the new one is complete, its progress and outcome, the
+// restart as administrator and the game's start, and the locations the window acts on.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/startup.h"
+#include "install/checks.h"
+#include "install/error_text.h"
+#include "install/installer_app.h"
+#include "install/launch.h"
+#include "install/locations.h"
+#include "locate/paths.h"
+#include "support/support.h"
+
+namespace {
+
+constexpr uint64_t MiB = 1ull << 20;
+const std::wstring TinyGame = L"T:\\Game\\game";  // on the fixtures' 2 MiB drive
+using Names = std::vector<std::wstring>;
+
+std::string pattern(size_t size, char seed) {
+    std::string s(size, '\0');
+    for (size_t i = 0; i < size; ++i) s[i] = static_cast<char>(seed + i * 13 + (i >> 9));
+    return s;
+}
+
+std::wstring copyFailed(DWORD code) { return std::wstring(text(English, CopyFailed)) + L": " + systemErrorText(code); }
+std::wstring inUse(DWORD code) { return std::wstring(text(English, PatchInUse)) + L" " + systemErrorText(code); }
+
+uint64_t freeBytesOf(const std::wstring& root) {
+    ULARGE_INTEGER free{};
+    GetDiskFreeSpaceExW(root.c_str(), &free, nullptr, nullptr);
+    return free.QuadPart;
+}
+
+// What the stand-in game wrote when it was started: its folder, or its command line.
+std::wstring startedMarker(const std::wstring& path) {
+    for (int i = 0; i < 300 && !isExistingFile(path); ++i) Sleep(50);
+    Sleep(200);
+    const std::string bytes = readBytes(path);
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+}
+
+void closeStandIns() {
+    for (int i = 0; i < 40; ++i, Sleep(50))
+        if (HWND w = FindWindowW(L"TavinMereStandIn", nullptr)) PostMessageW(w, WM_CLOSE, 0, 0);
+}
+
+std::wstring standIn() { return buildFolder() + L"\\standin\\Tavinmere.exe"; }
+
+struct Install : ::testing::Test {
+    TempDir temp;
+    InstallerApp app;
+    NotifyWindow notify{app};
+    std::wstring folder, target;
+    HANDLE held = INVALID_HANDLE_VALUE;
+
+    void SetUp() override {
+        app.language = English;
+        app.installerDir = temp / L"installer";
+        makeDirs(app.installerDir);
+        app.installerPath = app.installerDir + L"\\TavinMere-Patch-Installer.exe";
+        app.patchSourcePath = app.installerDir + L"\\patch.rpa";
+        useFolder(makeGame(temp / L"Game Root"));
+    }
+    void TearDown() override {
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    }
+    void useFolder(const std::wstring& f) {
+        folder = f;
+        target = f + L"\\patch.rpa";
+        app.candidates = {{f, false, 900, 0}};
+        app.selectedCandidate = 0;
+    }
+    void install() {
+        startInstall(app);
+        ASSERT_EQ(app.uiState, StateInstalling);
+        ASSERT_TRUE(notify.pumpUntilDone());
+    }
+    void expectFolderHolds(const std::string& patch) {
+        EXPECT_EQ(readBytes(target), patch);
+        EXPECT_EQ(folderEntries(folder), (Names{L"data.rpa", L"patch.rpa"}));
+    }
+};
+
+}  // namespace
+
+TEST(Checks, FileSizeAndIdentityThroughOtherSpellingsAndLinks) {
+    TempDir dir;
+    writeSparseFile(dir / L"big", (5ull << 30) + 7);  // past 32 bits: the high part counts
+    EXPECT_EQ(fileSizeOf(dir / L"big"), (5ull << 30) + 7);
+    EXPECT_EQ(fileSizeOf(dir / L"missing"), 0u);
+    const std::wstring a = dir / L"a.rpa";
+    writeBytes(a, "a");
+    writeBytes(dir / L"b.rpa", "a");
+    ASSERT_TRUE(CreateHardLinkW((dir / L"link.rpa").c_str(), a.c_str(), nullptr));
+    std::wstring upper = a, slashes = a;
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
+    for (wchar_t& c : slashes) c = c == L'\\' ? L'/' : c;
+    for (const std::wstring& same : {upper, slashes, L"\"" + a + L"\"", dir / L"x\\..\\a.rpa", dir / L"link.rpa"})
+        EXPECT_TRUE(isSameFile(a, same)) << narrow(same);
+    EXPECT_FALSE(isSameFile(a, dir / L"b.rpa"));  // the same contents in another file
+    EXPECT_FALSE(isSameFile(a, dir / L"missing.rpa"));
+    EXPECT_FALSE(isSameFile(dir / L"missing.rpa", a));
+}
+
+TEST(Checks, RoomForTheNewPatchBesideTheOld) {
+    const struct {
+        uint64_t free, patch;
+        bool room;
+    } cases[] = {{10 * MiB, 5 * MiB, true},
+                 {10 * MiB - 1, 5 * MiB, false},
+                 {108 * MiB, 100 * MiB, true},
+                 {108 * MiB - 1, 100 * MiB, false},
+                 {0, 0, true},
+                 {~0ull, ~0ull - 10, false}};
+    for (const auto& c : cases) EXPECT_EQ(hasRoomForPatch(c.free, c.patch), c.room) << c.free << " " << c.patch;
+}
+
+TEST_F(Install, MainActionsThatEndBeforeACopy) {
+    DialogAnswerer answerer(IDOK);
+    notify.settle();
+    startInstall(app);  // no patch at all
+    EXPECT_TRUE(notify.repaintPending());
+    makeDirs(app.patchSourcePath);  // a folder named patch.rpa is no patch
+    startInstall(app);
+    EXPECT_FALSE(app.patchFound);
+    RemoveDirectoryW(app.patchSourcePath.c_str());
+    writeBytes(app.patchSourcePath, "");
+    app.uiState = StateFailed;
+    app.statusText = L"before";
+    startInstall(app);
+    startInstall(app);  // the empty patch is refused on every attempt, the state kept
+    EXPECT_EQ(app.uiState, StateFailed);
+    EXPECT_EQ(app.statusText, L"before");
+    writeBytes(app.patchSourcePath, "p");
+    app.selectedCandidate = 1;  // no valid selection
+    notify.settle();
+    startInstall(app);
+    EXPECT_TRUE(app.patchFound);
+    EXPECT_TRUE(notify.repaintPending());
+    EXPECT_EQ(app.uiState, StateFailed);
+    app.uiState = StateInstalling;
+    app.progressPermille = 420;
+    startInstall(app);
+    EXPECT_EQ(app.progressPermille, 420);
+    EXPECT_FALSE(app.installJob);
+    const auto seen = answerer.seen();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].text, text(English, PatchEmpty));
+    EXPECT_EQ(seen[1].caption, text(English, WindowTitle));
+    EXPECT_EQ(seen[1].icon, static_cast<UINT>(MB_ICONWARNING));
+
+    // The installer in the destination folder itself: nothing to copy.
+    app.uiState = StateReady;
+    app.selectedCandidate = 0;
+    writeBytes(target, "the patch");
+    app.patchSourcePath = target;
+    startInstall(app);
+    EXPECT_EQ(app.uiState, StateCompleted);
+    EXPECT_EQ(app.progressPermille, 1000);
+    EXPECT_TRUE(app.targetIsSource);
+    EXPECT_EQ(app.jobLocation.path, folder);
+    EXPECT_EQ(readBytes(target), "the patch");
+}
+
+TEST_F(Install, NewPatchReplacesTheOldOneAndALeftoverWithProgressToFull) {
+    const std::string patch = pattern(3 * MiB + 5, 'a');
+    writeBytes(app.patchSourcePath, patch);
+    writeBytes(target, "an older patch");
+    writeBytes(target + L".partial", "what a killed run left");
+    DialogAnswerer answerer(IDOK);
+    install();
+    EXPECT_EQ(app.uiState, StateCompleted);
+    EXPECT_EQ(app.progressPermille, 1000);
+    EXPECT_TRUE(app.targetExists);
+    EXPECT_FALSE(app.installJob || app.workerThread);
+    expectFolderHolds(patch);
+    ASSERT_FALSE(notify.progress.empty());
+    EXPECT_EQ(notify.progress.front(), 0);
+    EXPECT_EQ(notify.progress.back(), 1000);
+    for (size_t i = 1; i < notify.progress.size(); ++i) EXPECT_LT(notify.progress[i - 1], notify.progress[i]);
+    EXPECT_TRUE(answerer.seen().empty());
+    PostMessageW(notify.window, WM_INSTALL_DONE, 0, 0);  // a second end message finds no job
+    ASSERT_TRUE(notify.pumpUntilDone());
+    EXPECT_EQ(app.uiState, StateCompleted);
+    EXPECT_TRUE(answerer.seen().empty());
+}
+
+TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
+    const struct {
+        const char* what;
+        int32_t at;  // the first progress report at or past this value triggers the event
+        void (*event)(Install&);
+        InstallState state;
+        DWORD code;  // the failure shown, 0 for none
+        UINT icon;
+    } cases[] = {
+        {"cancel at the first report", 0, [](Install& t) { requestCancel(t.app); }, StateCancelled, 0, 0},
+        {"cancel mid-copy", 1, [](Install& t) { requestCancel(t.app); }, StateCancelled, 0, 0},
+        // As the teardown does after a confirmed close: the worker is stopped and joined.
+        {"window closed", 1, [](Install& t) { stopWorker(t.app); }, StateInstalling, 0, 0},
+        {"source replaced by a file of another size", 1,
+         [](Install& t) {
+             MoveFileW(t.app.patchSourcePath.c_str(), (t.app.patchSourcePath + L".old").c_str());
+             writeBytes(t.app.patchSourcePath, "short");
+         },
+         StateFailed, ERROR_WRITE_FAULT, MB_ICONERROR},
+        // The game opens the old patch after the copy began: the final rename is refused.
+        {"game starts mid-copy", 1,
+         [](Install& t) {
+             t.held = CreateFileW(t.target.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+         },
+         StateFailed, ERROR_SHARING_VIOLATION, MB_ICONWARNING},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeSparseFile(app.patchSourcePath, 64 * MiB);
+        writeBytes(target, "the previous patch");
+        app.uiState = StateReady;
+        bool fired = false;
+        notify.onProgress = [&](int32_t p) {
+            if (p < c.at || fired) return;
+            fired = true;
+            c.event(*this);
+        };
+        DialogAnswerer answerer(IDOK);
+        install();
+        EXPECT_EQ(app.uiState, c.state);
+        const auto seen = answerer.seen();
+        ASSERT_EQ(seen.size(), c.code ? 1u : 0u);
+        if (c.code) {
+            EXPECT_EQ(app.statusText, c.code == ERROR_SHARING_VIOLATION ? inUse(c.code) : copyFailed(c.code));
+            EXPECT_EQ(seen[0].icon, c.icon);
+        }
+        // The bar stays where the copy stopped.
+        EXPECT_EQ(app.progressPermille, c.state == StateCancelled ? notify.progress.back() : app.progressPermille);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+        expectFolderHolds("the previous patch");
+    }
+}
+
+TEST_F(Install, RefusalsFoundBeforeAnyByteIsCopied) {
+    writeBytes(app.patchSourcePath, pattern(MiB, 'b'));
+    writeBytes(target, "in use by the game");
+    held = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    {
+        DialogAnswerer answerer(IDOK);
+        install();
+        CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+        EXPECT_EQ(app.statusText, inUse(ERROR_SHARING_VIOLATION));
+        ASSERT_EQ(answerer.seen().size(), 1u);
+        EXPECT_EQ(answerer.seen()[0].icon, static_cast<UINT>(MB_ICONWARNING));
+        EXPECT_FALSE(answerer.seen()[0].hasYes);
+        EXPECT_EQ(notify.progress, std::vector<int32_t>{});
+        expectFolderHolds("in use by the game");
+    }
+    // A file the user may not write: the restart is offered, not an error.
+    useFolder(buildFolder() + L"\\fixtures\\locked\\game");
+    app.uiState = StateReady;
+    DialogAnswerer answerer(IDNO);
+    install();
+    EXPECT_EQ(app.uiState, StateFailed);
+    EXPECT_EQ(app.statusText, copyFailed(ERROR_ACCESS_DENIED));
+    ASSERT_EQ(answerer.seen().size(), 1u);
+    EXPECT_EQ(answerer.seen()[0].text, text(English, NotWritableRestartAdmin));
+    EXPECT_TRUE(answerer.seen()[0].hasYes);
+    EXPECT_EQ(answerer.seen()[0].icon, static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_EQ(readBytes(target), "the previous patch");
+    EXPECT_EQ(folderEntries(folder), Names{L"patch.rpa"});
+}
+
+TEST_F(Install, SmallDriveSpaceCheckAndDiskFullMidCopy) {
+    useFolder(TinyGame);
+    const uint64_t empty = freeBytesOf(L"T:\\");
+    ASSERT_LT(empty, 3 * MiB) << "T: is not the fixtures' small drive";
+    const std::string old = pattern(empty / 4, 'o');
+    writeBytes(target, old);
+    const uint64_t room = freeBytesOf(L"T:\\");
+    // Fits beside the old patch only if the old patch's bytes counted as free: they do not.
+    writeSparseFile(app.patchSourcePath, room / 2 + 1);
+    DialogAnswerer answerer(IDOK);
+    startInstall(app);
+    EXPECT_EQ(app.uiState, StateFailed);
+    EXPECT_EQ(app.statusText, text(English, NotEnoughSpace));
+    EXPECT_FALSE(app.installJob);
+    // Past the check, as when another program fills the drive during the copy.
+    writeSparseFile(app.patchSourcePath, room + MiB);
+    ASSERT_TRUE(startWorker(app, app.patchSourcePath, target));
+    app.uiState = StateInstalling;
+    ASSERT_TRUE(notify.pumpUntilDone());
+    EXPECT_EQ(app.statusText, copyFailed(ERROR_DISK_FULL));
+    EXPECT_EQ(freeBytesOf(L"T:\\"), room);
+    EXPECT_EQ(readBytes(target), old);
+    writeSparseFile(app.patchSourcePath, room / 2 - 4096);  // fits with its margin
+    install();
+    EXPECT_EQ(app.uiState, StateCompleted);
+    EXPECT_EQ(fileSizeOf(target), room / 2 - 4096);
+    EXPECT_EQ(folderEntries(L"T:\\Game\\game"), Names{L"patch.rpa"});
+    const auto seen = answerer.seen();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].text, text(English, NotEnoughSpace));
+    EXPECT_EQ(seen[0].icon, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(seen[1].text, copyFailed(ERROR_DISK_FULL));
+    EXPECT_EQ(seen[1].icon, static_cast<UINT>(MB_ICONERROR));
+    DeleteFileW(target.c_str());
+}
+
+TEST_F(Install, ProgressIsOneMessagePerPermilleRoundedDownAndClamped) {
+    InstallJob job;
+    job.notifyWindow = notify.window;
+    const struct {
+        int64_t total, done;
+        int32_t posted;  // -1: nothing posted
+    } reports[] = {{0, 0, 0},
+                   {1000, 0, -1},
+                   {1000, 1, 1},
+                   {3, 1, 333},
+                   {3, 1, -1},
+                   {3, 2, 666},
+                   {1 << 20, 1048575, 999},
+                   {1, 2, 1000},
+                   {1ll << 40, 1ll << 40, -1},
+                   {1000000, 1, 0}};
+    for (const auto& r : reports) {
+        LARGE_INTEGER total, done, zero{};
+        total.QuadPart = r.total;
+        done.QuadPart = r.done;
+        notify.progress.clear();
+        EXPECT_EQ(copyProgress(total, done, zero, zero, 1, 0, nullptr, nullptr, &job), DWORD(PROGRESS_CONTINUE));
+        pumpMessages(0);
+        EXPECT_EQ(notify.progress, r.posted < 0 ? std::vector<int32_t>{} : std::vector<int32_t>{r.posted})
+            << r.total << " " << r.done;
+    }
+    job.cancelRequested = 1;
+    LARGE_INTEGER one;
+    one.QuadPart = 1;
+    EXPECT_EQ(copyProgress(one, one, one, one, 1, 0, nullptr, nullptr, &job), DWORD(PROGRESS_CANCEL));
+}
+
+TEST(Restart, EveryFolderComesBackAsOneArgument) {
+    for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
+        for (const std::wstring folder :
+             {L"D:\\游戏\\Steam Library\\game", L"C:\\Games\\", L"C:\\Games\\\\",
+              L"C:\\x\" --lang zh-CN --dest \"C:\\Windows", L"C:\\a\\\"b\\\\\"c", L"\\\\server\\share\\game"}) {
+            const std::wstring line = L"Installer.exe " + restartParameters(language, folder);
+            int count = 0;
+            LPWSTR* args = CommandLineToArgvW(line.c_str(), &count);
+            ASSERT_EQ(count, 5) << narrow(line);
+            EXPECT_EQ(args[2], std::wstring(languageCode(language)));
+            EXPECT_EQ(args[4], folder);
+            LocalFree(args);
+            const CommandLineOptions options = parseCommandLine(line.c_str());
+            EXPECT_EQ(options.language, language);
+            EXPECT_EQ(options.destOption, folder);
+        }
+    }
+}
+
+// The stand-in game plays the installer to restart: it records its folder and command line.
+TEST_F(Install, RestartAnsweredNoYesOrRefused) {
+    const std::wstring installer = temp / L"安装 folder";
+    makeDirs(installer);
+    ASSERT_TRUE(CopyFileW(standIn().c_str(), (installer + L"\\Installer.exe").c_str(), FALSE));
+    app.installerDir = installer;
+    app.installerPath = installer + L"\\Missing.exe";  // the shell cannot start it: a refused elevation
+    app.language = TraditionalChinese;
+    {
+        DialogAnswerer answerer(IDYES);
+        restartElevated(app, folder);
+        EXPECT_EQ(answerer.seen().size(), 1u);
+        EXPECT_TRUE(IsWindow(notify.window));
+        app.installerPath = installer + L"\\Installer.exe";
+    }
+    {
+        DialogAnswerer answerer(IDNO);
+        restartElevated(app, folder);
+        Sleep(500);
+        EXPECT_FALSE(isExistingFile(installer + L"\\started.txt"));
+        EXPECT_TRUE(IsWindow(notify.window));
+    }
+    DialogAnswerer answerer(IDYES);
+    restartElevated(app, temp / L"遊戲 Root\\game");
+    EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(installer + L"\\started.txt")), installer));
+    const CommandLineOptions options = parseCommandLine(startedMarker(installer + L"\\arguments.txt").c_str());
+    EXPECT_EQ(options.language, TraditionalChinese);
+    EXPECT_EQ(options.destOption, temp / L"遊戲 Root\\game");
+    EXPECT_FALSE(IsWindow(notify.window));
+    closeStandIns();
+}
+
+TEST_F(Install, GameStartsInItsRootOrTheFailureIsExplained) {
+    const std::wstring root = temp / L"Game Root";
+    app.jobLocation = app.candidates[0];
+    const struct {
+        const char* executable;  // null: a folder of that name
+        TextId message;          // WindowTitle: started, no message
+        UINT icon;
+    } cases[] = {{nullptr, GameExeNotFound, MB_ICONWARNING},
+                 {"MZ this is not a program", LaunchFailed, MB_ICONERROR},
+                 {"stand-in", WindowTitle, 0}};
+    DeleteFileW((root + L"\\Tavinmere.exe").c_str());
+    for (const auto& c : cases) {
+        RemoveDirectoryW((root + L"\\Tavinmere.exe").c_str());
+        if (!c.executable)
+            makeDirs(root + L"\\Tavinmere.exe");
+        else if (c.message == LaunchFailed)
+            writeBytes(root + L"\\Tavinmere.exe", c.executable);
+        else
+            ASSERT_TRUE(CopyFileW(standIn().c_str(), (root + L"\\Tavinmere.exe").c_str(), FALSE));
+        DialogAnswerer answerer(IDOK);
+        launchGame(app);
+        if (c.message == WindowTitle) {
+            EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(root + L"\\started.txt")), root));
+            EXPECT_TRUE(notify.closeRequested);
+            EXPECT_TRUE(answerer.seen().empty());
+        } else {
+            ASSERT_EQ(answerer.seen().size(), 1u);
+            EXPECT_EQ(answerer.seen()[0].text,
+                      std::wstring(text(English, c.message)) + L"\n\n" + root + L"\\Tavinmere.exe");
+            EXPECT_EQ(answerer.seen()[0].icon, c.icon);
+            EXPECT_FALSE(notify.closeRequested);
+        }
+    }
+    closeStandIns();
+}
+
+// Another folder picked while the copy runs: the window still acts on the folder that got the patch.
+TEST_F(Install, TheWindowActsOnTheFolderThatWasPatched) {
+    const std::wstring other = makeGame(temp / L"Other Root");
+    writeSparseFile(app.patchSourcePath, 16 * MiB);
+    notify.onProgress = [&](int32_t) {
+        app.chosenFolder = normalizePath(other);
+        detectGameLocations(app);  // the patched folder is found by no source now
+    };
+    install();
+    EXPECT_EQ(app.uiState, StateCompleted);
+    ASSERT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, folder));
+    EXPECT_FALSE(isExistingFile(other + L"\\patch.rpa"));
+    ASSERT_TRUE(CopyFileW(standIn().c_str(), (temp / L"Game Root\\Tavinmere.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(standIn().c_str(), (temp / L"Other Root\\Tavinmere.exe").c_str(), FALSE));
+    stepLocation(app, true);  // to the other folder: ready for an install of its own
+    EXPECT_EQ(app.uiState, StateReady);
+    app.uiState = StateCompleted;
+    startInstall(app);  // in the completed state the main action launches
+    EXPECT_FALSE(startedMarker(temp / L"Game Root\\started.txt").empty());
+    EXPECT_FALSE(isExistingFile(temp / L"Other Root\\started.txt"));
+    closeStandIns();
+
+    // A refused copy offers the restart for the refused folder, whatever is selected by then.
+    const std::wstring locked = buildFolder() + L"\\fixtures\\locked\\game";
+    useFolder(locked);
+    app.uiState = StateReady;
+    app.installerPath = temp / L"Game Root\\Tavinmere.exe";
+    DialogAnswerer answerer(IDYES);
+    notify.onProgress = nullptr;
+    startInstall(app);
+    useFolder(other);
+    ASSERT_TRUE(notify.pumpUntilDone());
+    EXPECT_EQ(parseCommandLine(startedMarker(app.installerDir + L"\\arguments.txt").c_str()).destOption, locked);
+    closeStandIns();
+}
+
+TEST_F(Install, DetectionRefreshesThePatchStateAndArrowsWrap) {
+    const std::wstring a = makeGame(temp / L"A"), b = makeGame(temp / L"B");
+    app.destOption = a;
+    app.chosenFolder = normalizePath(b);
+    writeBytes(app.patchSourcePath, "12345");
+    app.uiState = StateFailed;
+    app.statusText = L"old failure";
+    app.progressPermille = 400;
+    detectGameLocations(app);
+    EXPECT_TRUE(app.patchFound);
+    EXPECT_EQ(app.patchSize, 5u);
+    EXPECT_EQ(app.uiState, StateReady);
+    EXPECT_EQ(app.statusText, L"");
+    EXPECT_EQ(app.progressPermille, 0);
+    ASSERT_EQ(app.candidates.size(), 2u);
+    stepLocation(app, false);  // from the first to the last
+    EXPECT_EQ(app.selectedCandidate, 1u);
+    writeBytes(a + L"\\patch.rpa", "x");
+    detectGameLocations(app);  // the selection follows its path
+    EXPECT_EQ(app.selectedCandidate, 1u);
+    EXPECT_TRUE(app.targetExists);
+    stepLocation(app, true);
+    EXPECT_EQ(app.selectedCandidate, 0u);
+    EXPECT_FALSE(app.targetExists);
+    DeleteFileW(app.patchSourcePath.c_str());
+    app.uiState = StateInstalling;
+    detectGameLocations(app);
+    EXPECT_FALSE(app.patchFound);
+    EXPECT_EQ(app.uiState, StateInstalling);
+    app.candidates.clear();
+    stepLocation(app, true);
+    EXPECT_EQ(app.selectedCandidate, 0u);
+    // A picked folder goes first, user-given, and is selected.
+    DialogAnswerer answerer(IDOK, temp / L"A");
+    chooseGameFolder(app);
+    EXPECT_TRUE(equalsIgnoreCase(app.chosenFolder, normalizePath(a)));
+    EXPECT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, normalizePath(a)));
+    EXPECT_EQ(selectedGameCandidate(app)->score, 1200);
+}

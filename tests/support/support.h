@@ -1,0 +1,156 @@
+// What the test programs, the end-to-end probe and the benchmarks share on the Wine side: temporary
+// folders and files, processes and their windows, message boxes answered and recorded, a window that
+// hands the copy worker's messages to the real handlers, and an off-screen canvas.
+#pragma once
+
+#include <windows.h>
+#include <gdiplus.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ui/draw.h"
+
+struct InstallerApp;
+
+// A fresh folder under the temporary folder, removed with everything in it at the end of the scope.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+void makeDirs(const std::wstring& path);
+void writeBytes(const std::wstring& path, const std::string& bytes);
+// A file of that size at once, its contents read back as zeros: large copies without writing them.
+void writeSparseFile(const std::wstring& path, uint64_t size);
+std::string readBytes(const std::wstring& path);
+void removeTree(const std::wstring& path);
+// The names in a folder, sorted, without "." and "..".
+std::vector<std::wstring> folderEntries(const std::wstring& folder);
+std::string narrow(const std::wstring& text);
+std::wstring widen(const std::string& utf8);
+// The build folder: the parent of the folder holding the running program.
+std::wstring buildFolder();
+// Lays out <root>\Tavinmere.exe and <root>\game\data.rpa; returns root\game.
+std::wstring makeGame(const std::wstring& root);
+// The Unix name of a Windows path, through Wine's own mapping; empty outside Wine.
+std::string unixPathOf(const std::wstring& path);
+
+// A started process, ended at the end of the scope if still running.
+struct ChildProcess {
+    PROCESS_INFORMATION info{};
+    bool started = false;
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+    // The exit code once the process has ended within the time, else STILL_ACTIVE.
+    DWORD waitForExit(DWORD timeoutMs) const;
+};
+
+// Starts exe with the arguments in the folder; extra "NAME=value" entries join the environment,
+// replacing the variables of those names.
+bool startProcess(ChildProcess& child, const std::wstring& exe, const std::wstring& arguments,
+                  const std::wstring& folder, const std::vector<std::wstring>& extraEnvironment = {});
+// A visible top-level window of the class, of the process when processId is not 0.
+HWND findWindow(const wchar_t* className, DWORD processId = 0);
+// Polls for such a window until the time is out (or the child has ended).
+HWND waitForWindow(const wchar_t* className, DWORD timeoutMs, const ChildProcess* child = nullptr);
+std::wstring windowText(HWND window);
+
+// A drawn element of a window as assistive tools read it through MSAA, across processes too.
+struct AccessibleChild {
+    long id = 0;
+    long role = 0;
+    long state = 0;
+    std::wstring name;
+    std::wstring value;
+    RECT screen{};  // left, top, width and height, as accLocation gives them
+};
+std::vector<AccessibleChild> accessibleChildren(HWND window);
+// The child's default action; S_OK when the window took it.
+HRESULT doDefaultAction(HWND window, long childId);
+
+// Answers every dialog of this process and keeps what each one showed: message boxes get the answer
+// (OK when they have no Yes), a folder picker gets the folder typed in (cancelled when it is empty).
+class DialogAnswerer {
+public:
+    struct Seen {
+        bool messageBox = false;
+        std::wstring text;
+        std::wstring caption;
+        HWND owner = nullptr;
+        UINT icon = 0;          // MB_ICONWARNING, MB_ICONERROR, MB_ICONQUESTION, MB_ICONINFORMATION or 0
+        int defaultButton = 0;  // IDYES, IDNO or IDOK, as drawn
+        bool hasYes = false;
+    };
+    explicit DialogAnswerer(int answer, std::wstring pickedFolder = L"");
+    ~DialogAnswerer();
+    DialogAnswerer(const DialogAnswerer&) = delete;
+    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+    std::vector<Seen> seen();
+
+private:
+    void run();
+    int answer_;
+    std::wstring pickedFolder_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<Seen> seen_;
+    std::thread thread_;
+};
+
+// A window standing in for the main window: it hands the worker's messages to the real handlers and
+// records them and close requests.
+struct NotifyWindow {
+    InstallerApp& app;
+    HWND window = nullptr;
+    std::vector<int32_t> progress;  // every progress value in the order of arrival
+    int doneCount = 0;
+    bool closeRequested = false;
+    std::function<void(int32_t)> onProgress;  // runs after the real handler, on this thread
+
+    explicit NotifyWindow(InstallerApp& app);
+    ~NotifyWindow();
+    NotifyWindow(const NotifyWindow&) = delete;
+    NotifyWindow& operator=(const NotifyWindow&) = delete;
+    // Pumps messages until the worker's end message has been handled or the time is out.
+    bool pumpUntilDone(DWORD timeoutMs = 120000);
+    bool repaintPending() const { return GetUpdateRect(window, nullptr, FALSE) != FALSE; }
+    void settle() const { ValidateRect(window, nullptr); }
+};
+
+// Pumps this thread's messages for a while.
+void pumpMessages(DWORD ms);
+
+// An off-screen 32-bit ARGB bitmap to draw on, with pixel readers.
+class Canvas {
+public:
+    Canvas(int w, int h);
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    uint32_t pixel(int x, int y) const;
+    // Sum of the alpha of every pixel in [x0, x1) x [y0, y1).
+    uint64_t ink(int x0, int y0, int x1, int y1) const;
+    bool sameAs(const Canvas& other) const;
+    const int width;
+    const int height;
+    DrawContext dc;
+
+private:
+    Gdiplus::GpBitmap* bitmap_ = nullptr;
+};
