@@ -27,15 +27,6 @@ bool makeLibrary(const std::wstring& library) {
     return isExistingFile(library + L"\\steamapps\\appmanifest_2719305.acf");
 }
 
-// Letters from G: on that nothing uses yet.
-std::vector<wchar_t> freeLetters() {
-    const DWORD used = GetLogicalDrives();
-    std::vector<wchar_t> letters;
-    for (wchar_t c = L'G'; c <= L'Z'; ++c)
-        if (!(used & (1u << (c - L'A')))) letters.push_back(c);
-    return letters;
-}
-
 double medianMs(InstallerApp& app, size_t& found) {
     detectGameLocations(app);  // warm-up: file system caches
     std::vector<double> times;
@@ -68,17 +59,16 @@ int main() {
     }
     int libraryCount = 0;
     std::vector<std::wstring> libraries;
-    const std::vector<wchar_t> letters = freeLetters();
     {
-        world::RegistryValue steamPath(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", steam);
+        world::setString(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", steam);
         std::printf("%7s %9s %10s %14s %11s\n", "drives", "libraries", "ms/run", "ms/(drv+lib)", "candidates");
         for (int wanted : DriveCounts) {
             // C: counts as the first fixed drive; each extra one is an empty folder of its own.
             std::vector<std::unique_ptr<world::Drive>> drives;
-            for (int i = 0; i + 1 < wanted && i < static_cast<int>(letters.size()); ++i) {
+            for (int i = 0; i + 1 < wanted; ++i) {
                 const std::wstring folder = root + L"\\drive" + std::to_wstring(i);
                 makeDirs(folder);
-                auto drive = std::make_unique<world::Drive>(letters[i], folder);
+                auto drive = std::make_unique<world::Drive>(L'G', folder);
                 if (drive->ok()) drives.push_back(std::move(drive));
             }
             const int driveCount = 1 + static_cast<int>(drives.size());

@@ -154,9 +154,10 @@ TEST_F(Install, MainActionsThatEndBeforeACopy) {
     EXPECT_EQ(seen[1].caption, text(English, WindowTitle));
     EXPECT_EQ(seen[1].icon, static_cast<UINT>(MB_ICONWARNING));
 
-    // The installer in the destination folder itself: nothing to copy.
     app.uiState = StateReady;
     app.selectedCandidate = 0;
+    // The installer in the destination folder itself: nothing to copy.
+    app.uiState = StateReady;
     writeBytes(target, "the patch");
     app.patchSourcePath = target;
     startInstall(app);

@@ -3,14 +3,12 @@
 //   e2e_probe title <class>            prints the window's title
 //   e2e_probe tree <class>             prints the window's accessible children, one per line
 //   e2e_probe find <class> <name> [ms] waits until the window shows a child of that name
-//   e2e_probe after <class> <name>     prints the name of the child that follows the named one
 //   e2e_probe point <class> <name>     prints the screen point at the centre of the named child
 //   e2e_probe press <class> <name>     does the named child's default action
 //   e2e_probe close <class>            asks the window to close, as its close box does
 //   e2e_probe kill <class>             ends the window's process from outside, as Task Manager does
 //   e2e_probe msgbox [ms]              waits for a message box; prints its title, text and default button
 //   e2e_probe answer <IDYES|IDNO|IDOK> presses that button of the message box
-//   e2e_probe hold <path> <ms>         keeps the file open without sharing for a while
 // Output is UTF-8. Exit code 0 on success, 1 when the thing looked for is not there.
 #include <windows.h>
 #include <oleacc.h>
@@ -75,13 +73,6 @@ int run(int argc, wchar_t** argv) {
         const int id = wcscmp(argv[2], L"IDYES") == 0 ? IDYES : wcscmp(argv[2], L"IDNO") == 0 ? IDNO : IDOK;
         return box && SendMessageW(GetDlgItem(box, id), BM_CLICK, 0, 0) == 0 ? 0 : 1;
     }
-    if (command == L"hold" && argc > 3) {
-        HANDLE file = CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return 1;
-        Sleep(ms);
-        CloseHandle(file);
-        return 0;
-    }
     if (command == L"wait") return waitForWindow(argv[2], ms) ? 0 : 1;
     HWND window = findWindow(argv[2]);
     if (command == L"find" && argc > 3) {
@@ -111,10 +102,6 @@ int run(int argc, wchar_t** argv) {
     }
     const AccessibleChild* child = argc > 3 ? named(children, argv[3]) : nullptr;
     if (!child) return command == L"title" || command == L"close" ? 0 : 1;
-    if (command == L"after") {
-        if (static_cast<size_t>(child->id) >= children.size()) return 1;
-        print(children[static_cast<size_t>(child->id)].name);
-    }
     if (command == L"point")
         print(std::to_wstring(child->screen.left + child->screen.right / 2) + L" " +
               std::to_wstring(child->screen.top + child->screen.bottom / 2));
