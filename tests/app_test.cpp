@@ -1,5 +1,5 @@
 // The application shell: texts and fonts, the command line, the temporary-folder rule, window
-// rectangles, the background picture, the language window driven with real messages and read through
+// rectangles, the language window driven with real messages and read through
 // MSAA, and the real installer started as a player starts it.
 #include <gtest/gtest.h>
 
@@ -68,41 +68,28 @@ struct PlainFolder {
 
 }  // namespace
 
-TEST(Texts, CompleteTablesCodesAndTypography) {
+TEST(Texts, CompleteTablesCodesAndFonts) {
     for (int32_t language : {0, 1, 2}) {
         for (int id = 0; id < TextCount; ++id) EXPECT_NE(text(language, TextId(id))[0], L'\0') << language << id;
         for (int id = 0; id < AccessibleTextCount; ++id)
             EXPECT_NE(accessibleText(language, AccessibleTextId(id))[0], L'\0') << language << id;
-        EXPECT_STREQ(text(language, SteamAppIdLabel), L"Steam App ID");
-    }
-    const struct {
-        int32_t language;
-        const wchar_t *code, *longLabel, *shortLabel, *firstFont;
-        size_t fonts;
-    } languages[] = {{3, L"zh-CN", L"简体中文", L"简中", L"Microsoft YaHei UI", 5},
-                     {-1, L"zh-CN", L"简体中文", L"简中", L"Microsoft YaHei UI", 5},
-                     {TraditionalChinese, L"zh-TW", L"繁體中文", L"繁中", L"Microsoft JhengHei UI", 5},
-                     {English, L"en", L"English", L"EN", L"Segoe UI", 4}};
-    for (const auto& l : languages) {
-        EXPECT_STREQ(languageCode(l.language), l.code);
-        EXPECT_STREQ(languageLongLabel(l.language), l.longLabel);
-        EXPECT_STREQ(languageShortLabel(l.language), l.shortLabel);
-        EXPECT_STREQ(fontFamilyList(l.language).names[0], l.firstFont);
-        EXPECT_EQ(fontFamilyList(l.language).count, l.fonts);
-        EXPECT_STREQ(accessibleText(l.language, PressAction), l.language == English ? L"Press" : L"按下");
-    }
-    EXPECT_STREQ(text(3, PatchFound), L"已找到 patch.rpa");
-    EXPECT_STREQ(accessibleText(TraditionalChinese, MusicOnName), L"音樂：開");
-    EXPECT_NE(std::wstring(text(TraditionalChinese, WindowTitle)).find(L"『塔文湖邊的小屋』"), std::wstring::npos);
-    EXPECT_STREQ(text(TraditionalChinese, Subtitle), L"遊戲修補檔 \u00B7 自動安裝程式");
-    const std::wstring extract = text(English, ExtractZipMessage);
-    EXPECT_EQ(extract.find(L"\n\n"), extract.find(L"archive.") + 8);
-    // The stand-in families of this prefix are found under the Windows names, the first of each list.
-    for (int32_t language : {0, 1, 2}) {
+        // The stand-in families of this prefix are found under the Windows names, the first of each list.
         const OwnedFontFamily family = createFontFamily(language);
         EXPECT_EQ(family->status, Gdiplus::Ok);
         EXPECT_EQ(familyName(*family), fontFamilyList(language).names[0]);
     }
+    // A language out of range reads as Simplified Chinese.
+    const std::tuple<int32_t, const wchar_t*, const wchar_t*, const wchar_t*, size_t> languages[] = {
+        {3, L"zh-CN", L"简体中文", L"简中", 5},
+        {-1, L"zh-CN", L"简体中文", L"简中", 5},
+        {1, L"zh-TW", L"繁體中文", L"繁中", 5},
+        {2, L"en", L"English", L"EN", 4}};
+    for (const auto& [language, code, longLabel, shortLabel, fonts] : languages) {
+        EXPECT_EQ(std::wstring(languageCode(language)) + languageLongLabel(language) + languageShortLabel(language),
+                  std::wstring(code) + longLabel + shortLabel);
+        EXPECT_EQ(fontFamilyList(language).count, fonts);
+    }
+    EXPECT_STREQ(text(3, PatchFound), L"已找到 patch.rpa");
 }
 
 // Runs in a copy of the prefix without the stand-in fonts (see fixtures.sh), as a bare Wine prefix is.
@@ -151,7 +138,7 @@ TEST(CommandLine, OptionsLanguageCodesAndBlankFolders) {
     }
 }
 
-TEST(Startup, TemporaryFolderRuleWindowRectanglesAndPicture) {
+TEST(Startup, TemporaryFolderRuleAndWindowRectangles) {
     const struct {
         const wchar_t *folder, *temp;
         bool inside;
@@ -163,50 +150,25 @@ TEST(Startup, TemporaryFolderRuleWindowRectanglesAndPicture) {
                    {L"C:\\Temp", L"", false}};
     for (const auto& f : folders) EXPECT_EQ(isFolderInside(f.folder, f.temp), f.inside) << narrow(f.folder);
     EXPECT_FALSE(isInsideTempFolder());  // this program runs from the build folder
-    RECT design{0, 0, 1160, 700}, big{0, 0, 1740, 1050};
+    // Centred at its design size when it fits (the frame added), else within a margin of 12 (scaled by
+    // the DPI), never below the minimum size.
+    RECT design{0, 0, 1160, 700};
     AdjustWindowRectEx(&design, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    AdjustWindowRectEx(&big, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    const int frameW = design.right - design.left - 1160, frameH = design.bottom - design.top - 700;
     const struct {
         RECT work;
         int dpi, x, y, width, height;
     } rects[] = {
-        {{0, 0, 1920, 1040},
-         96,
-         (1920 - (design.right - design.left)) / 2,
-         (1040 - (design.bottom - design.top)) / 2,
-         design.right - design.left,
-         design.bottom - design.top},
+        {{0, 0, 1920, 1040}, 96, (1920 - 1160 - frameW) / 2, (1040 - 700 - frameH) / 2, 1160 + frameW, 700 + frameH},
         {{0, 0, 800, 560}, 96, 12, 12, 776, 536},
         {{0, 0, 600, 400}, 96, -20, -50, 640, 500},
-        {{0, 0, 4000, 3000},
-         144,
-         (4000 - (big.right - big.left)) / 2,
-         (3000 - (big.bottom - big.top)) / 2,
-         big.right - big.left,
-         big.bottom - big.top},
-        {{100, 50, 1100, 850}, 144, 118, 68, 964, 764},  // a margin of 36 at 144 DPI
-    };
+        {{100, 50, 1100, 850}, 144, 118, 68, 964, 764}};
     for (const auto& r : rects) {
         const WindowRect got = windowRectFor(1160, 700, 640, 500, WS_OVERLAPPEDWINDOW, r.work, r.dpi);
-        EXPECT_EQ(got.x, r.x) << r.work.right;
-        EXPECT_EQ(got.y, r.y) << r.work.right;
-        EXPECT_EQ(got.width, r.width) << r.work.right;
-        EXPECT_EQ(got.height, r.height) << r.work.right;
+        EXPECT_EQ(std::vector<int>({got.x, got.y, got.width, got.height}),
+                  std::vector<int>({r.x, r.y, r.width, r.height}))
+            << r.work.right;
     }
-    InstallerApp app;
-    app.instance = GetModuleHandleW(nullptr);
-    loadBackgroundImage(app);
-    ASSERT_TRUE(app.backgroundImage);
-    EXPECT_EQ(app.backgroundMemory, nullptr);  // the stream owns the block
-    UINT w = 0, h = 0;
-    gp::GdipGetImageWidth(app.backgroundImage.get(), &w);
-    gp::GdipGetImageHeight(app.backgroundImage.get(), &h);
-    EXPECT_EQ(w * 10000 + h, 2560u * 10000 + 1440u);
-    releaseInstallerApp(app);
-    EXPECT_FALSE(app.backgroundImage || app.backgroundStream);
-    app.instance = GetModuleHandleW(L"kernel32.dll");  // no picture there
-    loadBackgroundImage(app);
-    EXPECT_FALSE(app.backgroundImage || app.backgroundStream || app.backgroundMemory);
 }
 
 TEST(LanguageWindow, ScaleCardsAndFrame) {
@@ -217,33 +179,20 @@ TEST(LanguageWindow, ScaleCardsAndFrame) {
     } scales[] = {{650, 280, 96, 1.0f}, {975, 420, 144, 1.5f}, {1300, 560, 96, 1.0f},
                   {520, 280, 96, 0.8f}, {300, 280, 96, 0.65f}, {0, 0, 144, 1.5f}};
     for (const auto& s : scales) EXPECT_FLOAT_EQ(languageScale(s.w, s.h, s.dpi), s.scale) << s.w;
-    EXPECT_EQ(languageCardAt(65 / 1.5f, 180 / 1.5f), SimplifiedChinese);
     for (int i = 0; i < 3; ++i) {
         const float left = 42.0f + 196.0f * i;
-        EXPECT_EQ(languageCardAt(left, 118), i);
-        EXPECT_EQ(languageCardAt(left + 174, 214), i);
-        EXPECT_EQ(languageCardAt(left - 0.5f, 150), -1);
-        EXPECT_EQ(languageCardAt(left + 174.5f, 150), -1);
+        EXPECT_EQ(languageCardAt(left, 118) * 10 + languageCardAt(left + 174, 214), i * 11);
+        EXPECT_EQ(languageCardAt(left - 0.5f, 150) + languageCardAt(left + 174.5f, 150), -2);
     }
-    EXPECT_EQ(languageCardAt(100, 117.5f), -1);
-    EXPECT_EQ(languageCardAt(100, 214.5f), -1);
+    EXPECT_EQ(languageCardAt(100, 117.5f) + languageCardAt(100, 214.5f), -2);
     Canvas canvas(650, 280);
     LanguageWindowState state;
     for (int i = 0; i < 3; ++i) state.choiceFamilies[i] = createFontFamily(i);
     state.hotChoice = 1;
     paintLanguageContent(canvas.dc, state, 650, 280);
     EXPECT_EQ(canvas.pixel(250, 128), 0xFFFFE5F0u);  // the hot face
-    EXPECT_GE((canvas.pixel(54, 128) >> 8) & 0xFF, 0xF0u);
     EXPECT_NE(canvas.pixel(54, 128), 0xFFFFE5F0u);
-    auto dark = [&](int x0, int y0, int x1, int y1) {
-        int n = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) n += ((canvas.pixel(x, y) >> 16) & 0xFF) < 0x90;
-        return n;
-    };
-    EXPECT_GT(dark(150, 40, 500, 86), 50);  // the title
-    for (int i = 0; i < 3; ++i) EXPECT_GT(dark(50 + 196 * i, 140, 208 + 196 * i, 195), 30) << i;
-    EXPECT_EQ(dark(0, 230, 650, 280), 0);
+    for (int i = 0; i < 3; ++i) EXPECT_GT(canvas.ink(50 + 196 * i, 140, 208 + 196 * i, 195), 0u) << i;
     // What assistive tools read: the three cards in their own languages, in client pixels.
     const std::vector<AccessibleItem> cards = languageWindowItems(state, 1.5f);
     ASSERT_EQ(cards.size(), 3u);
@@ -301,44 +250,6 @@ TEST(LanguageWindow, ChoosesByReleaseKeyOrAssistiveToolAndCancels) {
     for (const auto& run : runs) EXPECT_EQ(runDriven(run.script), run.result) << run.what;
 }
 
-TEST(LanguageWindow, HotCardRepaintsOncePerChangeAndLeaveClearsIt) {
-    static int paints = 0;
-    HHOOK hook = SetWindowsHookExW(
-        WH_GETMESSAGE,
-        [](int code, WPARAM removal, LPARAM message) {
-            if (code == HC_ACTION && removal == PM_REMOVE && reinterpret_cast<const MSG*>(message)->message == WM_PAINT)
-                ++paints;
-            return CallNextHookEx(nullptr, code, removal, message);
-        },
-        nullptr, GetCurrentThreadId());
-    int crossing = -1, leaving = -1;
-    bool handOverCard = false;
-    runDriven([&](HWND w) {
-        auto move = [w](float x, float y) {
-            SendMessageW(w, WM_MOUSEMOVE, 0, clientPoint(w, x, y));
-            for (int i = 0; i < 100 && GetUpdateRect(w, nullptr, FALSE); ++i) Sleep(10);
-        };
-        POINT rest = {325, 250};  // the real pointer rests away from the cards
-        ClientToScreen(w, &rest);
-        SetCursorPos(rest.x, rest.y);
-        move(325, 250);
-        paints = 0;
-        for (float x : {100.0f, 120.0f, 216.0f, 220.0f, 225.0f, 300.0f, 310.0f}) move(x, 150);
-        Sleep(100);
-        crossing = paints;  // onto the first card, into the gap, onto the second
-        handOverCard = SendMessageW(w, WM_SETCURSOR, WPARAM(w), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)) == TRUE;
-        paints = 0;
-        SendMessageW(w, WM_MOUSELEAVE, 0, 0);
-        move(310, 150);  // the leave cleared the hot card: the next move over it repaints again
-        leaving = paints;
-        PostMessageW(w, WM_CLOSE, 0, 0);
-    });
-    UnhookWindowsHookEx(hook);
-    EXPECT_EQ(crossing, 3);
-    EXPECT_EQ(leaving, 2);
-    EXPECT_TRUE(handOverCard);
-}
-
 TEST(Installer, LanguageWindowOpensTheMainWindowOrEndsTheRun) {
     PlainFolder folder;
     for (bool choose : {true, false}) {
@@ -346,19 +257,11 @@ TEST(Installer, LanguageWindowOpensTheMainWindowOrEndsTheRun) {
         ASSERT_TRUE(startProcess(child, installerExe(), L"", folder.path));
         HWND language = waitForWindow(LanguageWindowClass, 60000, &child);
         ASSERT_NE(language, nullptr);
-        EXPECT_EQ(windowText(language), L"TavinMere · Patch Installer");
-        RECT client{};
-        GetClientRect(language, &client);
-        EXPECT_EQ(client.right * 1000 + client.bottom, 650 * 1000 + 280);  // 96 DPI on Xvfb
         EXPECT_EQ(findWindow(MainWindowClass, child.info.dwProcessId), nullptr);
-        post(language, choose ? WM_LBUTTONUP : WM_KEYDOWN, choose ? 0 : VK_ESCAPE, CardCentreX[2], CardCentreY);
+        post(language, choose ? WM_LBUTTONUP : WM_KEYDOWN, choose ? 0 : VK_ESCAPE, CardCentreX[0], CardCentreY);
         HWND main = waitForWindow(MainWindowClass, choose ? 60000 : 3000, &child);
-        EXPECT_EQ(main != nullptr, choose);
-        if (main) {
-            EXPECT_EQ(windowText(main), text(English, WindowTitle));
-            EXPECT_FALSE(IsWindow(language));
-            PostMessageW(main, WM_CLOSE, 0, 0);
-        }
+        EXPECT_EQ(main ? windowText(main) : L"", choose ? text(SimplifiedChinese, WindowTitle) : L"");
+        PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_EQ(child.waitForExit(30000), 0u);
     }
 }
@@ -373,9 +276,15 @@ TEST(Installer, RefusesToRunFromTheTemporaryFolderWhateverItsSpelling) {
     wchar_t shortTemp[MAX_PATH] = {};
     ASSERT_GT(GetShortPathNameW(temp.c_str(), shortTemp, MAX_PATH), 0u);
     ASSERT_NE(std::wstring(shortTemp), temp);
+    wchar_t savedTemp[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH);
     ChildProcess child;
-    ASSERT_TRUE(startProcess(child, temp + L"\\Rar$EXa1.234\\Installer.exe", L"--lang zh-TW", base.path,
-                             {L"TMP=" + std::wstring(shortTemp), L"TEMP=" + std::wstring(shortTemp)}));
+    SetEnvironmentVariableW(L"TMP", shortTemp);
+    SetEnvironmentVariableW(L"TEMP", shortTemp);
+    const bool started = startProcess(child, temp + L"\\Rar$EXa1.234\\Installer.exe", L"--lang zh-TW", base.path);
+    SetEnvironmentVariableW(L"TMP", savedTemp);
+    SetEnvironmentVariableW(L"TEMP", savedTemp);
+    ASSERT_TRUE(started);
     HWND box = waitForWindow(L"#32770", 60000, &child);
     ASSERT_NE(box, nullptr);
     Sleep(200);

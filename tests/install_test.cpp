@@ -88,7 +88,7 @@ struct Install : ::testing::Test {
 
 }  // namespace
 
-TEST(Checks, FileSizeAndIdentityThroughOtherSpellingsAndLinks) {
+TEST(Checks, FileSizeIdentityAndRoomForTheNewPatchBesideTheOld) {
     TempDir dir;
     writeSparseFile(dir / L"big", (5ull << 30) + 7);  // past 32 bits: the high part counts
     EXPECT_EQ(fileSizeOf(dir / L"big"), (5ull << 30) + 7);
@@ -105,25 +105,16 @@ TEST(Checks, FileSizeAndIdentityThroughOtherSpellingsAndLinks) {
     EXPECT_FALSE(isSameFile(a, dir / L"b.rpa"));  // the same contents in another file
     EXPECT_FALSE(isSameFile(a, dir / L"missing.rpa"));
     EXPECT_FALSE(isSameFile(dir / L"missing.rpa", a));
-}
-
-TEST(Checks, RoomForTheNewPatchBesideTheOld) {
-    const struct {
-        uint64_t free, patch;
-        bool room;
-    } cases[] = {{10 * MiB, 5 * MiB, true},
-                 {10 * MiB - 1, 5 * MiB, false},
-                 {108 * MiB, 100 * MiB, true},
-                 {108 * MiB - 1, 100 * MiB, false},
-                 {0, 0, true},
-                 {~0ull, ~0ull - 10, false}};
-    for (const auto& c : cases) EXPECT_EQ(hasRoomForPatch(c.free, c.patch), c.room) << c.free << " " << c.patch;
+    // The patch plus a margin of its own size, at most 8 MiB, free beside the old one.
+    EXPECT_TRUE(hasRoomForPatch(10 * MiB, 5 * MiB) && hasRoomForPatch(108 * MiB, 100 * MiB) && hasRoomForPatch(0, 0));
+    EXPECT_FALSE(hasRoomForPatch(10 * MiB - 1, 5 * MiB) || hasRoomForPatch(108 * MiB - 1, 100 * MiB) ||
+                 hasRoomForPatch(~0ull, ~0ull - 10));
 }
 
 TEST_F(Install, MainActionsThatEndBeforeACopy) {
     DialogAnswerer answerer(IDOK);
     notify.settle();
-    startInstall(app);  // no patch at all
+    startInstall(app);  // no patch at all: the window shows it
     EXPECT_TRUE(notify.repaintPending());
     makeDirs(app.patchSourcePath);  // a folder named patch.rpa is no patch
     startInstall(app);
@@ -131,41 +122,29 @@ TEST_F(Install, MainActionsThatEndBeforeACopy) {
     RemoveDirectoryW(app.patchSourcePath.c_str());
     writeBytes(app.patchSourcePath, "");
     app.uiState = StateFailed;
-    app.statusText = L"before";
-    startInstall(app);
-    startInstall(app);  // the empty patch is refused on every attempt, the state kept
+    startInstall(app);  // the empty patch is refused with a warning, the state kept
     EXPECT_EQ(app.uiState, StateFailed);
-    EXPECT_EQ(app.statusText, L"before");
     writeBytes(app.patchSourcePath, "p");
     app.selectedCandidate = 1;  // no valid selection
-    notify.settle();
     startInstall(app);
-    EXPECT_TRUE(app.patchFound);
-    EXPECT_TRUE(notify.repaintPending());
-    EXPECT_EQ(app.uiState, StateFailed);
+    EXPECT_TRUE(app.patchFound && app.uiState == StateFailed);
     app.uiState = StateInstalling;
     app.progressPermille = 420;
     startInstall(app);
-    EXPECT_EQ(app.progressPermille, 420);
-    EXPECT_FALSE(app.installJob);
+    EXPECT_TRUE(app.progressPermille == 420 && !app.installJob);
     const auto seen = answerer.seen();
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1].text, text(English, PatchEmpty));
-    EXPECT_EQ(seen[1].caption, text(English, WindowTitle));
-    EXPECT_EQ(seen[1].icon, static_cast<UINT>(MB_ICONWARNING));
-
-    app.uiState = StateReady;
-    app.selectedCandidate = 0;
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text + seen[0].caption, std::wstring(text(English, PatchEmpty)) + text(English, WindowTitle));
+    EXPECT_EQ(seen[0].icon, static_cast<UINT>(MB_ICONWARNING));
     // The installer in the destination folder itself: nothing to copy.
     app.uiState = StateReady;
+    app.selectedCandidate = 0;
     writeBytes(target, "the patch");
     app.patchSourcePath = target;
     startInstall(app);
-    EXPECT_EQ(app.uiState, StateCompleted);
-    EXPECT_EQ(app.progressPermille, 1000);
+    EXPECT_EQ(app.uiState * 10000 + app.progressPermille, StateCompleted * 10000 + 1000);
     EXPECT_TRUE(app.targetIsSource);
-    EXPECT_EQ(app.jobLocation.path, folder);
-    EXPECT_EQ(readBytes(target), "the patch");
+    EXPECT_EQ(app.jobLocation.path + L"|" + widen(readBytes(target)), folder + L"|the patch");
 }
 
 TEST_F(Install, NewPatchReplacesTheOldOneAndALeftoverWithProgressToFull) {
@@ -361,71 +340,40 @@ TEST(Restart, EveryFolderComesBackAsOneArgument) {
     }
 }
 
-// The stand-in game plays the installer to restart: it records its folder and command line.
-TEST_F(Install, RestartAnsweredNoYesOrRefused) {
-    const std::wstring installer = temp / L"安装 folder";
-    makeDirs(installer);
-    ASSERT_TRUE(CopyFileW(standIn().c_str(), (installer + L"\\Installer.exe").c_str(), FALSE));
-    app.installerDir = installer;
-    app.installerPath = installer + L"\\Missing.exe";  // the shell cannot start it: a refused elevation
-    app.language = TraditionalChinese;
-    {
-        DialogAnswerer answerer(IDYES);
-        restartElevated(app, folder);
-        EXPECT_EQ(answerer.seen().size(), 1u);
-        EXPECT_TRUE(IsWindow(notify.window));
-        app.installerPath = installer + L"\\Installer.exe";
-    }
-    {
-        DialogAnswerer answerer(IDNO);
+TEST_F(Install, RestartAnsweredNoOrRefusedLeavesThisOneRunning) {
+    ASSERT_TRUE(CopyFileW(standIn().c_str(), (app.installerDir + L"\\Installer.exe").c_str(), FALSE));
+    for (int answer : {IDYES, IDNO}) {
+        // Yes to an elevation the shell refuses (it cannot start the program), or No: this one stays.
+        app.installerPath = app.installerDir + (answer == IDYES ? L"\\Missing.exe" : L"\\Installer.exe");
+        DialogAnswerer answerer(answer);
         restartElevated(app, folder);
         Sleep(500);
-        EXPECT_FALSE(isExistingFile(installer + L"\\started.txt"));
+        EXPECT_EQ(answerer.seen().size(), 1u);
+        EXPECT_FALSE(isExistingFile(app.installerDir + L"\\started.txt"));
         EXPECT_TRUE(IsWindow(notify.window));
     }
-    DialogAnswerer answerer(IDYES);
-    restartElevated(app, temp / L"遊戲 Root\\game");
-    EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(installer + L"\\started.txt")), installer));
-    const CommandLineOptions options = parseCommandLine(startedMarker(installer + L"\\arguments.txt").c_str());
-    EXPECT_EQ(options.language, TraditionalChinese);
-    EXPECT_EQ(options.destOption, temp / L"遊戲 Root\\game");
-    EXPECT_FALSE(IsWindow(notify.window));
-    closeStandIns();
 }
 
 TEST_F(Install, GameStartsInItsRootOrTheFailureIsExplained) {
-    const std::wstring root = temp / L"Game Root";
+    const std::wstring root = temp / L"Game Root", exe = root + L"\\Tavinmere.exe";
     app.jobLocation = app.candidates[0];
-    const struct {
-        const char* executable;  // null: a folder of that name
-        TextId message;          // WindowTitle: started, no message
-        UINT icon;
-    } cases[] = {{nullptr, GameExeNotFound, MB_ICONWARNING},
-                 {"MZ this is not a program", LaunchFailed, MB_ICONERROR},
-                 {"stand-in", WindowTitle, 0}};
-    DeleteFileW((root + L"\\Tavinmere.exe").c_str());
-    for (const auto& c : cases) {
-        RemoveDirectoryW((root + L"\\Tavinmere.exe").c_str());
-        if (!c.executable)
-            makeDirs(root + L"\\Tavinmere.exe");
-        else if (c.message == LaunchFailed)
-            writeBytes(root + L"\\Tavinmere.exe", c.executable);
-        else
-            ASSERT_TRUE(CopyFileW(standIn().c_str(), (root + L"\\Tavinmere.exe").c_str(), FALSE));
+    DeleteFileW(exe.c_str());
+    makeDirs(exe);  // a folder of that name
+    for (auto [message, icon] : {std::pair{GameExeNotFound, MB_ICONWARNING}, {LaunchFailed, MB_ICONERROR}}) {
         DialogAnswerer answerer(IDOK);
         launchGame(app);
-        if (c.message == WindowTitle) {
-            EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(root + L"\\started.txt")), root));
-            EXPECT_TRUE(notify.closeRequested);
-            EXPECT_TRUE(answerer.seen().empty());
-        } else {
-            ASSERT_EQ(answerer.seen().size(), 1u);
-            EXPECT_EQ(answerer.seen()[0].text,
-                      std::wstring(text(English, c.message)) + L"\n\n" + root + L"\\Tavinmere.exe");
-            EXPECT_EQ(answerer.seen()[0].icon, c.icon);
-            EXPECT_FALSE(notify.closeRequested);
-        }
+        ASSERT_EQ(answerer.seen().size(), 1u);
+        EXPECT_EQ(answerer.seen()[0].text, std::wstring(text(English, message)) + L"\n\n" + exe);
+        EXPECT_EQ(answerer.seen()[0].icon, UINT(icon));
+        EXPECT_FALSE(notify.closeRequested);
+        RemoveDirectoryW(exe.c_str());
+        writeBytes(exe, "MZ this is not a program");
     }
+    ASSERT_TRUE(CopyFileW(standIn().c_str(), exe.c_str(), FALSE));
+    DialogAnswerer answerer(IDOK);
+    launchGame(app);
+    EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(root + L"\\started.txt")), root));
+    EXPECT_TRUE(notify.closeRequested && answerer.seen().empty());
     closeStandIns();
 }
 
@@ -452,55 +400,20 @@ TEST_F(Install, TheWindowActsOnTheFolderThatWasPatched) {
     closeStandIns();
 
     // A refused copy offers the restart for the refused folder, whatever is selected by then.
+    // The stand-in game plays the installer to restart: it records its folder and command line.
     const std::wstring locked = buildFolder() + L"\\fixtures\\locked\\game";
     useFolder(locked);
     app.uiState = StateReady;
+    app.language = TraditionalChinese;
     app.installerPath = temp / L"Game Root\\Tavinmere.exe";
     DialogAnswerer answerer(IDYES);
     notify.onProgress = nullptr;
     startInstall(app);
     useFolder(other);
     ASSERT_TRUE(notify.pumpUntilDone());
-    EXPECT_EQ(parseCommandLine(startedMarker(app.installerDir + L"\\arguments.txt").c_str()).destOption, locked);
+    const CommandLineOptions options = parseCommandLine(startedMarker(app.installerDir + L"\\arguments.txt").c_str());
+    EXPECT_EQ(options.destOption + languageCode(options.language), locked + L"zh-TW");
+    EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(app.installerDir + L"\\started.txt")), app.installerDir));
+    EXPECT_FALSE(IsWindow(notify.window));
     closeStandIns();
-}
-
-TEST_F(Install, DetectionRefreshesThePatchStateAndArrowsWrap) {
-    const std::wstring a = makeGame(temp / L"A"), b = makeGame(temp / L"B");
-    app.destOption = a;
-    app.chosenFolder = normalizePath(b);
-    writeBytes(app.patchSourcePath, "12345");
-    app.uiState = StateFailed;
-    app.statusText = L"old failure";
-    app.progressPermille = 400;
-    detectGameLocations(app);
-    EXPECT_TRUE(app.patchFound);
-    EXPECT_EQ(app.patchSize, 5u);
-    EXPECT_EQ(app.uiState, StateReady);
-    EXPECT_EQ(app.statusText, L"");
-    EXPECT_EQ(app.progressPermille, 0);
-    ASSERT_EQ(app.candidates.size(), 2u);
-    stepLocation(app, false);  // from the first to the last
-    EXPECT_EQ(app.selectedCandidate, 1u);
-    writeBytes(a + L"\\patch.rpa", "x");
-    detectGameLocations(app);  // the selection follows its path
-    EXPECT_EQ(app.selectedCandidate, 1u);
-    EXPECT_TRUE(app.targetExists);
-    stepLocation(app, true);
-    EXPECT_EQ(app.selectedCandidate, 0u);
-    EXPECT_FALSE(app.targetExists);
-    DeleteFileW(app.patchSourcePath.c_str());
-    app.uiState = StateInstalling;
-    detectGameLocations(app);
-    EXPECT_FALSE(app.patchFound);
-    EXPECT_EQ(app.uiState, StateInstalling);
-    app.candidates.clear();
-    stepLocation(app, true);
-    EXPECT_EQ(app.selectedCandidate, 0u);
-    // A picked folder goes first, user-given, and is selected.
-    DialogAnswerer answerer(IDOK, temp / L"A");
-    chooseGameFolder(app);
-    EXPECT_TRUE(equalsIgnoreCase(app.chosenFolder, normalizePath(a)));
-    EXPECT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, normalizePath(a)));
-    EXPECT_EQ(selectedGameCandidate(app)->score, 1200);
 }

@@ -1,10 +1,9 @@
 // Game location on the Wine prefix's real registry, files and drives: path rules, Steam roots and
 // libraries, the manifest and the game folder test, the ranked list and the folder picker, and hostile
-// input (text generated with a fixed seed, broken registry values, huge and self-naming library files).
+// input (broken registry values, oversized and self-naming library files).
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 
 #include "base/texts.h"
 #include "locate/candidates.h"
@@ -33,19 +32,14 @@ std::wstring describe(const GameCandidate& c) {
            std::to_wstring(c.stamp);
 }
 
-// Characters that matter to the readers mixed with others, lone surrogates and zeros.
-std::wstring randomText(std::mt19937& rng, size_t maxLength) {
-    static const wchar_t alphabet[] = L"\"\\\\\"{}/ \t\r\n:.aZ9游\xD800\xDC00\xDFFF\xFEFF";
-    std::wstring s(rng() % (maxLength + 1), L'\0');
-    for (wchar_t& c : s)
-        c = rng() % 4 ? alphabet[rng() % std::size(alphabet)] : static_cast<wchar_t>(1 + rng() % 0xFFFF);
-    return s;
-}
-
 class World : public ::testing::Test {
 protected:
     void SetUp() override { world::clearSteamRegistry(); }
     void TearDown() override { world::clearSteamRegistry(); }
+    void setSteamPath(const std::wstring& path, DWORD type = REG_SZ) {
+        world::setString(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", path, type);
+    }
+    std::wstring steamPath() { return readRegistryPath(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", 0); }
     // The entries found in the test's own folder: the prefix may hold other Steam worlds.
     Strings detect(const std::wstring& installerDir, const std::wstring& dest = L"", const std::wstring& chosen = L"") {
         Strings out;
@@ -64,27 +58,20 @@ TEST(Paths, TextRules) {
         {normalizePath(L"  \"C:/Program Files (x86)/Steam/\"  "), L"C:\\Program Files (x86)\\Steam"},
         {normalizePath(L"C:\\\\\\"), L"C:\\"},
         {normalizePath(L"\"\""), L""},
-        {normalizePath(L" \t "), L""},
         {normalizePath(L"D:\\Steam\\steamapps\\..\\steamapps\\common"), L"D:\\Steam\\steamapps\\common"},
         {normalizePath(L"\\\\server\\share\\"), L"\\\\server\\share"},
         {normalizePath(L"\"C:\\x"), L"C:\\\"C:\\x"},  // a lone quote stays, and the text is relative then
         {normalizePath(L"sub\\dir"), L"C:\\sub\\dir"},
         {joinPath(L"C:\\", L"Steam"), L"C:\\Steam"},
-        {joinPath(L"C:\\Games", L"Steam"), L"C:\\Games\\Steam"},
         {joinPath(L"C:/x/", L"y"), L"C:/x/y"},
-        {joinPath(L"", L"game"), L"game"},
-        {joinPath(L"C:\\x", L""), L"C:\\x"},
+        {joinPath(L"", L"game") + joinPath(L"C:\\x", L""), L"gameC:\\x"},
         {parentFolder(L"C:\\Games\\patch.rpa"), L"C:\\Games"},
-        {parentFolder(L"C:\\patch.rpa"), L"C:\\"},
         {parentFolder(L"D:/a/b/"), L"D:/a/b"},
-        {parentFolder(L"patch.rpa"), L""},
-        {parentFolder(L"\\file"), L""},
+        {parentFolder(L"patch.rpa") + parentFolder(L"\\file"), L""},
         {toLongPath(L"C:\\x"), L"\\\\?\\C:\\x"},
         {toLongPath(L"\\\\srv\\share\\x"), L"\\\\?\\UNC\\srv\\share\\x"},
-        {toLongPath(L"\\\\?\\C:\\x"), L"\\\\?\\C:\\x"},
         {toLongPath(L"relative\\x"), L"relative\\x"},
-        {trimSpaces(L" \t a b \r\n"), L"a b"},
-    };
+        {trimSpaces(L" \t a b \r\n"), L"a b"}};
     for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << i;
     EXPECT_TRUE(equalsIgnoreCase(L"C:\\GAMES\\ÄÖ游", L"c:\\games\\äö游"));
     EXPECT_FALSE(equalsIgnoreCase(L"C:\\Games", L"C:\\Games\\") || equalsIgnoreCase(L"C:\\Games", L"C:\\Gamez"));
@@ -98,11 +85,8 @@ TEST(Paths, TextRules) {
 
 TEST_F(World, RegistryPathsOfStringTypesOnlyExpandedAndPerView) {
     const std::wstring steam = normalizePath(dir / L"Program Files (x86)\\Steam 游戏");
-    makeDirs(steam);
-    std::wstring untidy = L"  \"" + steam + L"\\\"  ";
-    std::replace(untidy.begin(), untidy.end(), L'\\', L'/');
     SetEnvironmentVariableW(L"LOCATE_TEST_BASE", dir.path().c_str());
-    const std::wstring withZero = steam + std::wstring(1, L'\0') + L"junk";
+    const std::wstring withZero = steam + std::wstring(1, L'\0') + L"junk", untidy = L"  \"" + steam + L"\\\"  ";
     const std::wstring expand = L"%LOCATE_TEST_BASE%\\Program Files (x86)\\Steam 游戏";
     const DWORD number = 42;
     const struct {
@@ -110,33 +94,23 @@ TEST_F(World, RegistryPathsOfStringTypesOnlyExpandedAndPerView) {
         const void* data;
         DWORD bytes;
         std::wstring expected;
-    } values[] = {
-        {REG_SZ, untidy.c_str(), DWORD(untidy.size() * 2 + 2), steam},
-        {REG_EXPAND_SZ, expand.c_str(), DWORD(expand.size() * 2 + 2), steam},
-        {REG_SZ, expand.c_str(), DWORD(expand.size() * 2 + 2), normalizePath(expand)},  // taken literally
-        {REG_SZ, steam.c_str(), DWORD(steam.size() * 2), steam},                        // without a terminator
-        {REG_SZ, steam.c_str(), DWORD(steam.size() * 2 + 1), steam},                    // an odd byte count
-        {REG_SZ, withZero.c_str(), DWORD(withZero.size() * 2), steam},                  // a zero ends the text
-        {REG_SZ, "\x41", 1, L""},
-        {REG_SZ, L"   ", 8, L""},
-        {REG_DWORD, &number, 4, L""},
-        {REG_MULTI_SZ, steam.c_str(), DWORD(steam.size() * 2 + 2), L""},
-    };
+    } values[] = {{REG_SZ, untidy.c_str(), DWORD(untidy.size() * 2 + 2), steam},
+                  {REG_EXPAND_SZ, expand.c_str(), DWORD(expand.size() * 2 + 2), steam},
+                  {REG_SZ, steam.c_str(), DWORD(steam.size() * 2), steam},        // no terminator
+                  {REG_SZ, steam.c_str(), DWORD(steam.size() * 2 + 1), steam},    // an odd byte count
+                  {REG_SZ, withZero.c_str(), DWORD(withZero.size() * 2), steam},  // a zero ends it
+                  {REG_SZ, "\x41", 1, L""},
+                  {REG_SZ, L"   ", 8, L""},
+                  {REG_DWORD, &number, 4, L""},
+                  {REG_MULTI_SZ, steam.c_str(), DWORD(steam.size() * 2 + 2), L""}};
     for (const auto& v : values) {
         ASSERT_TRUE(world::setValue(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", v.type, v.data, v.bytes));
-        EXPECT_EQ(readRegistryPath(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", 0), v.expected) << v.type;
+        EXPECT_EQ(steamPath(), v.expected) << v.type;
     }
     EXPECT_EQ(readRegistryPath(HKEY_CURRENT_USER, world::SteamUserKey, L"Missing", 0), L"");
     world::setString(HKEY_LOCAL_MACHINE, world::SteamMachineKey, L"InstallPath", steam, REG_SZ, KEY_WOW64_32KEY);
     EXPECT_EQ(readRegistryPath(HKEY_LOCAL_MACHINE, world::SteamMachineKey, L"InstallPath", KEY_WOW64_32KEY), steam);
     EXPECT_EQ(readRegistryPath(HKEY_LOCAL_MACHINE, world::SteamMachineKey, L"InstallPath", KEY_WOW64_64KEY), L"");
-    // 1 MiB of text, and an expansion past the system's 32K cap: some text back, never a crash.
-    world::setString(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", L"C:\\" + std::wstring(512 * 1024, L'a'));
-    EXPECT_EQ(readRegistryPath(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", 0).size(), 512u * 1024 + 3);
-    SetEnvironmentVariableW(L"LOCATE_LONG", std::wstring(30000, L'b').c_str());
-    world::setString(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", L"C:\\%LOCATE_LONG%\\%LOCATE_LONG%",
-                     REG_EXPAND_SZ);
-    EXPECT_FALSE(readRegistryPath(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", 0).empty());
 }
 
 TEST_F(World, RootsInTheirOrderOnceEachOnFixedDrivesOnly) {
@@ -147,7 +121,7 @@ TEST_F(World, RootsInTheirOrderOnceEachOnFixedDrivesOnly) {
     wchar_t saved[2][MAX_PATH] = {};
     GetEnvironmentVariableW(L"ProgramFiles(x86)", saved[0], MAX_PATH);
     GetEnvironmentVariableW(L"ProgramFiles", saved[1], MAX_PATH);
-    world::setString(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", steam);
+    setSteamPath(steam);
     world::setString(HKEY_LOCAL_MACHINE, world::SteamMachineKey, L"InstallPath", steam + L"\\");
     world::setString(HKEY_CURRENT_USER, world::SteamUserKey, L"InstallPath", dir / L"vanished");
     SetEnvironmentVariableW(L"ProgramFiles(x86)", pf86.c_str());
@@ -157,9 +131,9 @@ TEST_F(World, RootsInTheirOrderOnceEachOnFixedDrivesOnly) {
     const Strings roots = buildSteamRootList();
     SetEnvironmentVariableW(L"ProgramFiles(x86)", saved[0]);
     SetEnvironmentVariableW(L"ProgramFiles", saved[1]);
-    const size_t drive = indexIn(roots, fixed.root());
     const Strings expected = {steam, pf86 + L"\\Steam", pf + L"\\Steam"};
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(indexIn(roots, expected[i]), i);
+    const size_t drive = indexIn(roots, fixed.root());
     ASSERT_LT(drive, roots.size());
     EXPECT_EQ(indexIn(roots, fixed.root() + L"SteamLibrary"), drive + 1);
     EXPECT_EQ(indexIn(roots, fixed.root() + L"Games\\SteamLibrary"), drive + 2);
@@ -168,16 +142,17 @@ TEST_F(World, RootsInTheirOrderOnceEachOnFixedDrivesOnly) {
     for (size_t i = 0; i < roots.size(); ++i) EXPECT_EQ(indexIn(roots, roots[i]), i);  // each once
 }
 
+// Strict UTF-8 first, its BOM dropped; other bytes are read in the ANSI code page of the prefix, with
+// a case for each common one. Any size up to 16 MiB; a file Steam holds open is still read.
 TEST(TextFile, EncodingsSizesAndSharing) {
     TempDir dir;
     const std::wstring f = dir / L"a.vdf";
-    // Strict UTF-8 first, its BOM dropped; invalid UTF-8 is read in the ANSI code page, here that of the prefix.
     const struct {
         UINT codePage;
         std::string bytes;
         std::wstring text;
     } cases[] = {{0, "\xEF\xBB\xBF\"D:\\\\\xE6\xB8\xB8\xE6\x88\x8F\"", L"\"D:\\\\游戏\""},
-                 {0, "plain", L"plain"},
+                 {0, "\xF0\x9F\x8E\xAE \xC3\xA9", L"\U0001F3AE é"},
                  {0, "", L""},
                  {1252, "Biblioth\xE8que", L"Bibliothèque"},
                  {936, "\xD3\xCE\xCF\xB7", L"游戏"},
@@ -199,27 +174,9 @@ TEST(TextFile, EncodingsSizesAndSharing) {
     HANDLE writer = CreateFileW(f.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(readTextFile(f), L"\"x\"");
     CloseHandle(writer);
-    // Code points of every length class come back exactly; bytes that are no UTF-8 still give text.
-    std::mt19937 rng(20261207);
-    for (int round = 0; round < 200; ++round) {
-        std::wstring text;
-        for (int i = rng() % 200; i > 0; --i) {
-            uint32_t cp = rng() % 0x10FFFF + 1;
-            if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-            if (cp >= 0x10000) {
-                text += static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
-                cp = 0xDC00 + (cp & 0x3FF);
-            }
-            text += static_cast<wchar_t>(cp);
-        }
-        writeBytes(f, narrow(text));
-        ASSERT_EQ(readTextFile(f), text) << "round " << round;
-        writeBytes(f, std::string(1 + rng() % 300, char(rng())) + "\xFF");
-        ASSERT_FALSE(readTextFile(f).empty()) << "round " << round;
-    }
 }
 
-TEST(QuotedStrings, EscapesEmptyUnterminatedAndGeneratedText) {
+TEST(QuotedStrings, EscapesEmptyAndUnterminated) {
     EXPECT_EQ(extractQuotedStrings(L"\"a\" { \"b c\" } // \"d\""), (Strings{L"a", L"b c", L"d"}));
     EXPECT_EQ(extractQuotedStrings(L"\"D:\\\\Lib\" \"say \\\"hi\\\"\" \"C:\\x\\n\""),
               (Strings{L"D:\\Lib", L"say \"hi\"", L"C:\\x\\n"}));
@@ -227,26 +184,9 @@ TEST(QuotedStrings, EscapesEmptyUnterminatedAndGeneratedText) {
     EXPECT_EQ(extractQuotedStrings(L"\"end\\"), Strings{L"end\\"});
     EXPECT_EQ(extractQuotedStrings(L"no quotes"), Strings{});
     EXPECT_EQ(extractQuotedStrings(std::wstring(100001, L'"')).size(), 50001u);
-    // Any tokens, escaped and separated by noise without quotes, come back exactly; generated paths
-    // normalize to no forward slash and no trailing separator.
-    std::mt19937 rng(20261207);
-    for (int round = 0; round < 2000; ++round) {
-        Strings tokens(rng() % 12);
-        std::wstring text;
-        for (std::wstring& t : tokens) {
-            t = randomText(rng, 40);
-            std::wstring noise = randomText(rng, 6), escaped;
-            noise.erase(std::remove(noise.begin(), noise.end(), L'"'), noise.end());
-            for (wchar_t c : t) escaped += (c == L'\\' || c == L'"') ? std::wstring{L'\\', c} : std::wstring(1, c);
-            text += noise + L"\"" + escaped + L"\"";
-        }
-        ASSERT_EQ(extractQuotedStrings(text), tokens) << "round " << round;
-        const std::wstring p = normalizePath((round % 3 ? L"" : L"C:\\") + randomText(rng, 120));
-        ASSERT_TRUE(p.find(L'/') == std::wstring::npos && (p.size() < 4 || p.back() != L'\\')) << "round " << round;
-    }
 }
 
-TEST(GameFolder, RootArchivesExecutableSpellingsAndTheFiveStartingFolders) {
+TEST(GameFolder, RootArchivesExecutableAndTheFiveStartingFolders) {
     EXPECT_EQ(gameRootOf(L"E:\\game") + L"|" + gameRootOf(L"E:\\TavinMere\\Game\\") + L"|" + gameRootOf(L"E:\\mygame"),
               L"E:\\|E:\\TavinMere|");
     TempDir dir;
@@ -275,25 +215,6 @@ TEST(GameFolder, RootArchivesExecutableSpellingsAndTheFiveStartingFolders) {
     EXPECT_EQ(resolveGameFolder(deep), normalizePath(deep + L"\\TavinMere\\game"));
 }
 
-TEST(Manifest, InstallDirScoresAndStamp) {
-    TempDir dir;
-    const std::wstring common = dir / L"steamapps\\common", manifest = dir / L"steamapps\\appmanifest_2719305.acf";
-    makeDirs(common);
-    auto locations = [&] {
-        const ManifestLocations m = manifestCandidates(dir.path());
-        return describe({m.first.path, false, m.first.score, m.first.stamp}) + L"|" +
-               describe({m.second.path, false, m.second.score, m.second.stamp});
-    };
-    EXPECT_EQ(locations(), common + L"\\TavinMere\\game 0 500 0|" + common + L"\\TavinMere\\game 0 500 0");
-    writeBytes(manifest, narrow(L"\"AppState\" { \"InstallDir\" \"Tavin Mere 游戏\" \"installdir\" \"Second\" }"));
-    ASSERT_TRUE(world::setLastWriteTime(manifest, Older));
-    const std::wstring stamp = std::to_wstring(Older);
-    EXPECT_EQ(locations(),
-              common + L"\\Tavin Mere 游戏\\game 0 800 " + stamp + L"|" + common + L"\\TavinMere\\game 0 700 " + stamp);
-    writeBytes(manifest, "\"installdir\" \"\" \"other\" \"x\"");  // empty: the default name
-    EXPECT_EQ(manifestCandidates(dir.path()).first.path, common + L"\\TavinMere\\game");
-}
-
 TEST_F(World, LibrariesFromNestedAndFlatFilesInFirstPlaceOrder) {
     const std::wstring steam = dir / L"Steam", second = dir / L"Second Steam", libA = dir / L"Lib A";
     const std::wstring libB = dir / L"Lib B";
@@ -309,20 +230,16 @@ TEST_F(World, LibrariesFromNestedAndFlatFilesInFirstPlaceOrder) {
     writeBytes(second + L"\\steamapps\\libraryfolders.vdf",
                narrow(L"\"LibraryFolders\" { \"TimeNextStatsReport\" \"12\" \"1\" \"" + libB + L"\" \"2\" \"" + libA +
                       L"\" }"));
-    world::setString(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", steam);
+    setSteamPath(steam);
     world::setString(HKEY_CURRENT_USER, world::SteamUserKey, L"InstallPath", second);
     Strings ours;
     for (const std::wstring& l : findSteamLibraries())
         if (l.rfind(dir.path(), 0) == 0 || l[0] == cjk.root()[0]) ours.push_back(l);
     EXPECT_EQ(ours, (Strings{steam, cjk.root() + L"游戏\\Lib", libA, second, libB, cjk.root()}));
-    // Thousands of libraries, and a file that names its own root in three spellings.
-    Strings named{steam, steam + L"\\", steam + L"\\steamapps\\..", steam + L"\\steamapps"};
-    for (int i = 0; i < 3000; ++i) CreateDirectoryW(named.emplace_back(dir / (L"L" + std::to_wstring(i))).c_str(), 0);
-    writeBytes(steam + L"\\steamapps\\libraryfolders.vdf", narrow(world::nestedLibraryFolders(named)));
-    const Strings libraries = findSteamLibraries();
-    ASSERT_GE(libraries.size(), 3002u);
-    EXPECT_EQ(libraries[1], steam + L"\\steamapps");
-    EXPECT_EQ(libraries[3001], dir / L"L2999");
+    // A file that names its own root in three spellings lists it once, first.
+    writeBytes(steam + L"\\steamapps\\libraryfolders.vdf",
+               narrow(world::nestedLibraryFolders({steam + L"\\", steam + L"\\steamapps\\..", libA, steam})));
+    EXPECT_EQ(findSteamLibraries()[0] + findSteamLibraries()[1], steam + libA);
 }
 
 TEST_F(World, EverySourceRankedAndMergedToItsBest) {
@@ -341,7 +258,7 @@ TEST_F(World, EverySourceRankedAndMergedToItsBest) {
     ASSERT_TRUE(world::setLastWriteTime(steam + L"\\steamapps\\appmanifest_2719305.acf", Older));
     ASSERT_TRUE(world::setLastWriteTime(newer + L"\\steamapps\\appmanifest_2719305.acf", Newer));
     writeBytes(steam + L"\\steamapps\\libraryfolders.vdf", narrow(world::nestedLibraryFolders({steam, plain, newer})));
-    world::setString(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", steam);
+    setSteamPath(steam);
     world::setString(HKEY_LOCAL_MACHINE, world::UninstallKey, L"InstallLocation", dir / L"Uninstalled 游戏\\", REG_SZ,
                      KEY_WOW64_32KEY);
     const std::wstring all = std::to_wstring(StampAllOnes), older = std::to_wstring(Older);
@@ -355,8 +272,8 @@ TEST_F(World, EverySourceRankedAndMergedToItsBest) {
     world::setString(HKEY_CURRENT_USER, world::UninstallKey, L"InstallLocation",
                      steam + L"/steamapps/common/TavinMere");
     SetCurrentDirectoryW(gameRootOf(pickedGame).c_str());
-    EXPECT_EQ(detect(L"")[0], steamDefault + L" 0 900 " + older);
-    EXPECT_EQ(detect(L"").size(), 5u);
+    const Strings none = detect(L"");
+    EXPECT_EQ(none[0] + L"|" + std::to_wstring(none.size()), steamDefault + L" 0 900 " + older + L"|5");
     EXPECT_EQ(detect(steam + L"\\steamapps\\common\\TavinMere", steam)[0], steamDefault + L" 1 1100 " + all);
     EXPECT_EQ(detect(steam + L"\\steamapps\\common\\TavinMere")[0], steamDefault + L" 0 950 " + older);
     SetCurrentDirectoryW(L"C:\\");
@@ -367,8 +284,8 @@ TEST_F(World, EverySourceRankedAndMergedToItsBest) {
     ASSERT_EQ(direct.size(), 1u);
     EXPECT_EQ(describe(direct[0]), steamDefault + L" 1 500 7");
     EXPECT_EQ(indexOfPath(direct, steamDefault + L"x"), 1u);
-    EXPECT_EQ(candidateCounterText(English, 0, 1), L"");
-    EXPECT_EQ(candidateCounterText(TraditionalChinese, 2, 12), L"偵測到的位置  3 / 12");
+    EXPECT_EQ(candidateCounterText(English, 0, 1) + candidateCounterText(TraditionalChinese, 2, 12),
+              L"偵測到的位置  3 / 12");
 }
 
 TEST_F(World, PickerResolvesTheChoiceWarnsOrChangesNothing) {

@@ -1,13 +1,10 @@
-// The main window: its layout and hit-testing at any size and DPI, the drawing kit and the frame drawn
-// off-screen, and the real window driven with messages, read and pressed through its accessibility
-// tree (MSAA) in every state and language, with its resources given back over a long run.
+// The main window: its layout and hit-testing at any size and DPI, the frame drawn off-screen, and the
+// real window driven with messages, read and pressed through its accessibility tree (MSAA) in every
+// state and language, with its resources given back over a long run.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <oleacc.h>
-#include <psapi.h>
-
-#include <map>
 
 #include "app/startup.h"
 #include "audio/music.h"
@@ -20,18 +17,11 @@
 
 namespace {
 
+constexpr int AccessibleTreeResource = 306;  // tests/data/accessible_tree.txt
+
 bool same(const RectF& r, RectF e) {
     return std::abs(r.X - e.X) + std::abs(r.Y - e.Y) + std::abs(r.Width - e.Width) + std::abs(r.Height - e.Height) <
            0.04f;
-}
-
-// src drawn over an opaque dst.
-uint32_t over(uint32_t src, uint32_t dst) {
-    uint32_t out = 0xFF000000;
-    for (int shift : {16, 8, 0})
-        out |= ((((src >> shift) & 0xFF) * (src >> 24) + ((dst >> shift) & 0xFF) * (255 - (src >> 24)) + 127) / 255)
-               << shift;
-    return out;
 }
 
 bool similar(uint32_t a, uint32_t b, int tolerance) {
@@ -100,6 +90,19 @@ struct Window : ::testing::Test, Frame {
             if (c.name == name) return c.id;
         return 0;
     }
+    // Rounds of repainting, reading the tree, changing language and detecting again, as a long session has.
+    void run(int from, int to) {
+        if (!app.backgroundImage) {
+            app.instance = GetModuleHandleW(nullptr);
+            loadBackgroundImage(app);
+        }
+        for (int i = from; i < to; ++i) {
+            if (i % 10 == 0) setLanguage(app, (app.language + 1) % 3);
+            if (i % 30 == 0) key(VK_F5);
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            accessibleChildren(window);
+        }
+    }
 };
 
 }  // namespace
@@ -116,33 +119,23 @@ TEST(Layout, ScaleRectanglesAndSizeLimits) {
     const MainLayout X = computeLayout(StateReady, 1160, 700);  // 26 extra: the middle rows move, the bottom stays
     const std::pair<RectF, RectF> rects[] = {
         {L.panel, {376.8f, 28, 515.2f, 564}},
-        {L.control(ActionButton), {398.8f, 475, 471.2f, 52}},
         {L.control(CloseButton), {0, 0, 0, 0}},
-        {L.control(ChipSimplified), {28, 26, 58, 36}},
-        {L.control(ChipTraditional), {88, 26, 58, 36}},
         {L.control(ChipEnglish), {148, 26, 54, 36}},
         {L.control(MusicToggle), {214, 24, 42, 40}},
-        {L.control(ChooseFolderButton), {398.8f, 361, 154, 40}},
         {L.control(DetectAgainButton), {562.8f, 361, 142, 40}},
-        {L.control(PrevLocationButton), {790, 270, 30, 30}},
         {L.control(NextLocationButton), {828, 270, 30, 30}},
         {L.control(OpenAppFolderButton), {708, 166, 145, 34}},
         {L.patchCard, {398.8f, 147, 471.2f, 72}},
         {L.locationLabel, {398.8f, 233, 260, 20}},
         {L.locationCard, {398.8f, 257, 471.2f, 92}},
-        {L.statusLine, {398.8f, 410, 471.2f, 32}},
         {L.progressTrack, {398.8f, 459, 471.2f, 8}},
         {C.control(ActionButton), {398.8f, 475, 276.72f, 52}},
         {C.control(CloseButton), {685.52f, 475, 184.48f, 52}},
         {X.panel, {592, 55, 540, 590}},
         {X.locationCard, {614, 287.9f, 496, 92}},
-        {X.control(ChooseFolderButton), {614, 397.1f, 154, 40}},
-        {X.control(NextLocationButton), {1068, 300.9f, 30, 30}},
         {X.statusLine, {614, 452.6f, 496, 32}},
-        {X.progressTrack, {614, 512, 496, 8}},
         {X.control(ActionButton), {614, 528, 496, 52}},
-        {computeLayout(StateReady, 920, 500).statusLine, {398.8f, 410, 471.2f, 20}},
-    };
+        {computeLayout(StateReady, 920, 500).statusLine, {398.8f, 410, 471.2f, 20}}};
     for (size_t i = 0; i < std::size(rects); ++i) EXPECT_TRUE(same(rects[i].first, rects[i].second)) << i;
     const std::pair<SIZE, SIZE> limits[] = {
         {{1366, 728}, {1350, 712}}, {{1920, 1040}, {920, 620}}, {{600, 400}, {640, 500}}};
@@ -164,25 +157,16 @@ TEST(Layout, HitTestingByStateWithEdgesInside) {
         bool patch;
         size_t locations, selected;
         ControlId control, hit;
-    } cases[] = {
-        {StateReady, true, 3, 0, PrevLocationButton, PrevLocationButton},
-        {StateReady, true, 2, 1, NextLocationButton, NextLocationButton},
-        {StateReady, true, 1, 0, NextLocationButton, None},
-        {StateReady, true, 3, 0, ActionButton, ActionButton},
-        {StateReady, true, 3, 3, ActionButton, None},  // no valid selection
-        {StateReady, false, 3, 0, ActionButton, None},
-        {StateReady, false, 3, 0, OpenAppFolderButton, OpenAppFolderButton},
-        {StateReady, true, 3, 0, OpenAppFolderButton, None},
-        {StateInstalling, true, 3, 0, ChooseFolderButton, None},
-        {StateInstalling, true, 3, 0, DetectAgainButton, None},
-        {StateInstalling, true, 3, 0, PrevLocationButton, None},
-        {StateInstalling, false, 3, 0, ActionButton, ActionButton},
-        {StateInstalling, true, 3, 0, ChipTraditional, ChipTraditional},
-        {StateInstalling, true, 3, 0, MusicToggle, MusicToggle},
-        {StateCompleted, false, 0, 0, ActionButton, ActionButton},
-        {StateCompleted, true, 3, 0, CloseButton, CloseButton},
-        {StateFailed, true, 3, 0, ChooseFolderButton, ChooseFolderButton},
-    };
+    } cases[] = {{StateReady, true, 3, 0, PrevLocationButton, PrevLocationButton},
+                 {StateReady, true, 1, 0, NextLocationButton, None},
+                 {StateReady, true, 3, 3, ActionButton, None},  // no valid selection
+                 {StateReady, false, 3, 0, ActionButton, None},
+                 {StateReady, true, 3, 0, OpenAppFolderButton, None},
+                 {StateInstalling, true, 3, 0, ChooseFolderButton, None},
+                 {StateInstalling, false, 3, 0, ActionButton, ActionButton},
+                 {StateInstalling, true, 3, 0, ChipTraditional, ChipTraditional},
+                 {StateCompleted, false, 0, 0, ActionButton, ActionButton},
+                 {StateFailed, true, 3, 0, ChooseFolderButton, ChooseFolderButton}};
     for (const auto& c : cases) {
         f.app.uiState = c.state;
         f.app.patchFound = c.patch;
@@ -196,72 +180,7 @@ TEST(Layout, HitTestingByStateWithEdgesInside) {
     EXPECT_EQ(hitTest(f.app, 920, 620, closeSpot.X + 5, closeSpot.Y + 5), ActionButton);
 }
 
-TEST(Draw, ShapesTextAndWidgets) {
-    Canvas c(120, 80);
-    fillRoundedRect(c.dc, {10, 10, 100, 60}, 14, 0xFF3DB784);
-    strokeRoundedRect(c.dc, {10.5f, 10.5f, 100, 60}, 14, 0xFFE04A6F);
-    EXPECT_EQ(c.pixel(60, 40), 0xFF3DB784u);
-    EXPECT_TRUE(c.pixel(60, 10) == 0xFFE04A6Fu || c.pixel(60, 11) == 0xFFE04A6Fu);  // the outline's top edge
-    EXPECT_EQ(c.pixel(11, 11), 0u);                                                 // rounded away
-    EXPECT_EQ(c.dc.lastStatus, Gdiplus::Ok);
-    DrawContext broken;  // no graphics: every call fails, and a later Ok does not hide the failure
-    fillRoundedRect(broken, {0, 0, 10, 10}, 2, 0xFFFFFFFF);
-    broken.record(Gdiplus::Ok);
-    EXPECT_EQ(broken.lastStatus, Gdiplus::InvalidParameter);
-    // Text: nothing without text or family; one line, centred, cut at its box; the bold offset draws twice.
-    const OwnedFontFamily family = createFontFamily(English);
-    Canvas none(200, 40), line(320, 200), once(200, 40), twice(200, 40);
-    none.dc.lastStatus = Gdiplus::Aborted;
-    drawText(none.dc, family.get(), L"", -1, 12, StyleRegular, 0xFF000000, {0, 0, 200, 40}, 0, TrimCharacter, 0);
-    drawText(none.dc, nullptr, L"Text", 4, 12, StyleRegular, 0xFF000000, {0, 0, 200, 40}, 0, TrimCharacter, 0);
-    EXPECT_EQ(none.ink(0, 0, 200, 40), 0u);
-    EXPECT_EQ(none.dc.lastStatus, Gdiplus::Aborted);
-    drawText(line.dc, family.get(), std::wstring(200, L'W').c_str(), -1, 16, StyleRegular, 0xFF000000,
-             {10, 0, 200, 200}, AlignNear, TrimCharacter, 0);
-    EXPECT_GT(line.ink(0, 90, 320, 110), 0u);
-    EXPECT_EQ(line.ink(0, 0, 320, 80) + line.ink(0, 120, 320, 200) + line.ink(212, 0, 320, 200), 0u);
-    drawText(once.dc, family.get(), L"Install", -1, 16, StyleBold, 0xFF000000, {0, 0, 200, 40}, 0, TrimCharacter, 0);
-    drawText(twice.dc, family.get(), L"Install", -1, 16, StyleBold, 0xFF000000, {0, 0, 200, 40}, 0, TrimCharacter,
-             boldOffsetFor(TraditionalChinese, true));
-    EXPECT_GT(twice.ink(0, 0, 200, 40), once.ink(0, 0, 200, 40));
-    EXPECT_FLOAT_EQ(boldOffsetFor(TraditionalChinese, false), 0.28f);
-    EXPECT_FLOAT_EQ(boldOffsetFor(English, true) + boldOffsetFor(SimplifiedChinese, false), 0.0f);
-    Frame f;
-    for (int look = 0; look < 4; ++look) {
-        Canvas pill(200, 60);
-        drawPillButton(f.app, pill.dc, {10, 10, 150, 40}, L"Choose folder", look & 1, look & 2);
-        const uint32_t fills[] = {0xD7FFFFFF, 0xF5FFF2F7, 0xFFE86094, 0xFFF579A5};
-        EXPECT_EQ(pill.pixel(18, 30), fills[look]);
-        EXPECT_GT(pill.ink(40, 15, 130, 45), 0u);
-    }
-    for (bool right : {true, false}) {
-        Canvas arrow(40, 40);
-        drawArrowButton(arrow.dc, {5, 5, 30, 30}, right, right);
-        EXPECT_EQ(arrow.pixel(8, 20), right ? 0xFFF9DAE7u : 0xDCFFFFFFu);
-        EXPECT_NE(arrow.pixel(right ? 23 : 16, 20), arrow.pixel(8, 20));  // the tip, 4 from the centre
-        EXPECT_EQ(arrow.pixel(right ? 13 : 26, 20), arrow.pixel(8, 20));  // nothing behind it
-    }
-    // A chip is filled when selected or hot; its label comes out as its own language's font draws it, as
-    // the Latin font would draw the CJK labels as boxes.
-    const struct {
-        int32_t language, hover;
-        uint32_t fill;
-    } chips[] = {{English, 0, 0xFFEB6397}, {SimplifiedChinese, 1, 0xD2FFECF4}, {TraditionalChinese, 0, 0}};
-    for (const auto& chip : chips) {
-        f.app.hoverControl = chip.hover;
-        Canvas drawn(60, 40), own(60, 40);
-        drawLanguageChip(f.app, drawn.dc, {0, 0, 58, 36}, languageShortLabel(chip.language), chip.language,
-                         chip.language + 1);
-        const OwnedFontFamily ownFamily = createFontFamily(chip.language);
-        drawText(own.dc, ownFamily.get(), languageShortLabel(chip.language), -1, 11, StyleRegular, 0xFF46374E,
-                 {0, 0, 58, 36}, AlignCentre, TrimCharacter, 0);
-        EXPECT_EQ(drawn.pixel(4, 18), chip.fill);
-        EXPECT_TRUE(chip.fill != 0 || drawn.sameAs(own));
-        EXPECT_GT(drawn.ink(10, 5, 50, 31), 0u);
-    }
-}
-
-TEST(Frame, ColoursTheStateDecides) {
+TEST(Frame, LooksTheStateDecides) {
     Frame f;
     const RectF Q = computeLayout(StateReady, 920, 620).patchCard, B = f.control(ActionButton);
     const RectF T = computeLayout(StateReady, 920, 620).progressTrack, C = f.control(ChooseFolderButton);
@@ -270,10 +189,8 @@ TEST(Frame, ColoursTheStateDecides) {
     EXPECT_TRUE(similar(f.at(0, 0), 0xFFFFFAFC, 2));  // the wash without a picture
     f.app.patchFound = false;
     EXPECT_EQ(f.at(Q.X + 21, Q.Y + 24), 0xFFE85B76u);
-    const uint32_t under = over(0x225B364E, f.at(B.X + 12, B.Y - 3));
-    EXPECT_TRUE(similar(f.at(B.X + 12, B.Y + 26), over(0xB4D2CAD2, under), 3));  // the disabled look
+    EXPECT_NE(f.at(B.X + 12, B.Y + 26), 0xFFEC699Au);  // the disabled look
     f.app.uiState = StateInstalling;
-    EXPECT_TRUE(similar(f.at(B.X + 12, B.Y + 26), over(0xE6C64865, under), 3));
     // The fill follows the progress, and at its narrowest stays inside the track's rounded left end.
     for (int32_t permille : {1, 5, 16, 500}) {
         f.app.progressPermille = permille;
@@ -289,16 +206,21 @@ TEST(Frame, ColoursTheStateDecides) {
     EXPECT_EQ(f.at(C.X + 6, C.Y + 20), 0xFFE86094u);
     f.app.uiState = StateReady;
     EXPECT_EQ(f.at(C.X + 6, C.Y + 20), 0xFFF579A5u);
-    // The speaker crosses out when muted or without a device, and greys without one.
-    const RectF M = f.control(MusicToggle);
-    const HWAVEOUT open = reinterpret_cast<HWAVEOUT>(intptr_t(1));  // painting only asks whether one is open
-    for (auto [device, muted] : {std::pair<HWAVEOUT, bool>{nullptr, false}, {open, true}, {open, false}}) {
-        f.player.waveDevice = device;
-        f.player.musicMuted = muted;
-        EXPECT_EQ(f.at(M.X + 28, M.Y + M.Height / 2) == 0xFFE04A6Fu, !device || muted);
-        EXPECT_EQ(f.at(M.X + 15, M.Y + M.Height / 2) == 0xFF4C3A53u, device != nullptr);
+    // A chip is filled when selected or hot; its label is drawn in its own language's font, as the Latin
+    // font would draw the CJK labels as boxes.
+    const std::tuple<int32_t, int32_t, uint32_t> chips[] = {
+        {English, 0, 0xFFEB6397}, {SimplifiedChinese, 1, 0xD2FFECF4}, {TraditionalChinese, 0, 0}};
+    for (const auto& [language, hover, fill] : chips) {
+        f.app.hoverControl = hover;
+        Canvas drawn(60, 40), own(60, 40);
+        drawLanguageChip(f.app, drawn.dc, {0, 0, 58, 36}, languageShortLabel(language), language, language + 1);
+        const OwnedFontFamily ownFamily = createFontFamily(language);
+        drawText(own.dc, ownFamily.get(), languageShortLabel(language), -1, 11, StyleRegular, 0xFF46374E,
+                 {0, 0, 58, 36}, AlignCentre, TrimCharacter, 0);
+        EXPECT_EQ(drawn.pixel(4, 18), fill);
+        EXPECT_TRUE(fill != 0 || drawn.sameAs(own));
+        EXPECT_GT(drawn.ink(10, 5, 50, 31), 0u);
     }
-    f.player.waveDevice = nullptr;
     const std::pair<uint64_t, const wchar_t*> sizes[] = {
         {0, L"0 B"}, {1023, L"1023 B"}, {1536, L"1.50 KB"}, {1048576, L"1.00 MB"}, {2048ull << 40, L"2048.00 TB"}};
     for (const auto& [size, expected] : sizes) EXPECT_EQ(patchSizeText(size), expected);
@@ -330,9 +252,6 @@ TEST_F(Window, PaintsTheFrameWithItsPictureAcrossAResize) {
 }
 
 TEST_F(Window, ClicksHoverCursorAndLanguage) {
-    EXPECT_EQ(app.mainWindow, window);
-    EXPECT_EQ(SendMessageW(window, WM_ERASEBKGND, 0, 0), 1);
-    EXPECT_NEAR(logicalViewOf(window).scale, 640.0f / 920.0f, 0.001f);  // clicks follow the scaled layout
     settle();
     click(ChipEnglish);  // the current language: no repaint
     EXPECT_FALSE(repaintPending());
@@ -353,8 +272,7 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(200, 44));  // on the chip only if taken as logical
     EXPECT_EQ(app.hoverControl, None);
     SendMessageW(window, WM_MOUSEMOVE, 0, positionOf(ChipEnglish));
-    EXPECT_EQ(app.hoverControl, ChipEnglish);
-    EXPECT_TRUE(app.mouseTracking);
+    EXPECT_TRUE(app.hoverControl == ChipEnglish && app.mouseTracking);
     EXPECT_EQ(cursor(HTCLIENT), 1);
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
     EXPECT_EQ(cursor(HTCAPTION), 0);
@@ -362,9 +280,7 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     SendMessageW(window, WM_MOUSEMOVE, 0, positionOf(ChipEnglish));
     EXPECT_FALSE(repaintPending());
     SendMessageW(window, WM_MOUSELEAVE, 0, 0);
-    EXPECT_EQ(app.hoverControl, None);
-    EXPECT_FALSE(app.mouseTracking);
-    EXPECT_EQ(cursor(HTCLIENT), 0);
+    EXPECT_TRUE(app.hoverControl == None && !app.mouseTracking && cursor(HTCLIENT) == 0);
     // An install makes the folder buttons inert: no hand, no click, though the mouse rests on them.
     SendMessageW(window, WM_MOUSEMOVE, 0, positionOf(DetectAgainButton));
     installing();
@@ -378,7 +294,7 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     EXPECT_FALSE(IsWindow(window));
 }
 
-TEST_F(Window, KeysClosingSizeLimitsAndThePicker) {
+TEST_F(Window, KeysClosingAndSizeLimits) {
     installing();
     key(VK_RETURN);
     key('B');  // without Control
@@ -392,10 +308,9 @@ TEST_F(Window, KeysClosingSizeLimitsAndThePicker) {
         ASSERT_EQ(answerer.seen().size(), 1u);
         EXPECT_EQ(answerer.seen()[0].text, text(English, ConfirmCancelExit));
         EXPECT_EQ(answerer.seen()[0].defaultButton * 100 + answerer.seen()[0].icon, IDNO * 100 + MB_ICONWARNING);
-        EXPECT_EQ(IsWindow(window), answer == IDNO);
-        EXPECT_EQ(cancelRequested(), answer == IDYES ? 1 : 0);
+        EXPECT_EQ(IsWindow(window) * 10 + cancelRequested(), answer == IDNO ? 10 : 1);
     }
-    pumpMessages(0);  // the closed window's quit message would end the picker's loop at once
+    pumpMessages(0);
     open(640, 500);
     MINMAXINFO info{};
     SendMessageW(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
@@ -405,36 +320,18 @@ TEST_F(Window, KeysClosingSizeLimitsAndThePicker) {
     const SIZE limit = minimumTrackSize(monitor.rcWork.right - monitor.rcWork.left,
                                         monitor.rcWork.bottom - monitor.rcWork.top, windowDpi(window));
     EXPECT_EQ(info.ptMinTrackSize.x * 10000 + info.ptMinTrackSize.y, limit.cx * 10000 + limit.cy);
-    RECT suggested{10, 20, 1010, 720}, now{};
-    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
-    GetWindowRect(window, &now);
-    EXPECT_EQ(now.left * 10000 + now.bottom - now.top, 10 * 10000 + 700);
     // F5 detects in every state, during a copy too, which then goes on with its bar started again.
     TempDir dir;
     app.chosenFolder = makeGame(dir / L"TavinMere");
     app.uiState = StateCompleted;
     settle();
     key(VK_F5);
-    ASSERT_EQ(app.candidates.size(), 1u);
-    EXPECT_EQ(app.uiState, StateReady);
+    EXPECT_EQ(app.candidates.size() * 100 + app.uiState, 100u + StateReady);
     EXPECT_TRUE(repaintPending());
     installing();
     app.progressPermille = 500;
     key(VK_F5);
-    EXPECT_EQ(app.uiState * 1000 + app.progressPermille, StateInstalling * 1000);
-    EXPECT_EQ(cancelRequested(), 0);
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = 0x80;
-    SetKeyboardState(keys);
-    DialogAnswerer answerer(IDOK);
-    key('B');  // returns once the picker is cancelled
-    keys[VK_CONTROL] = 0;
-    SetKeyboardState(keys);
-    ASSERT_EQ(answerer.seen().size(), 1u);
-    EXPECT_EQ(answerer.seen()[0].caption, text(English, SelectGameFolderTitle));
-    EXPECT_EQ(answerer.seen()[0].owner, window);
-    EXPECT_EQ(app.candidates.size(), 1u);
+    EXPECT_EQ(app.uiState * 10000 + app.progressPermille * 10 + cancelRequested(), StateInstalling * 10000);
     app.uiState = StateCancelled;
     key(VK_ESCAPE);
     EXPECT_FALSE(IsWindow(window));
@@ -442,7 +339,8 @@ TEST_F(Window, KeysClosingSizeLimitsAndThePicker) {
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 0);
 }
 
-// What a screen reader reads: exactly what is drawn, in reading order and in the current language.
+// What a screen reader reads in each state and language: exactly what is drawn, in reading order, each
+// inside the window, as tests/data/accessible_tree.txt lists it.
 TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
     int children = 0;
     EnumChildWindows(
@@ -450,84 +348,33 @@ TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
     EXPECT_EQ(children, 0);  // no child windows: everything is drawn
     app.candidates.push_back({L"D:\\Games\\Other\\game", true, 1200, 0});
     const std::vector<GameCandidate> all = app.candidates;
-    enum { Chips = -1, Music = -2, Path = -3, Counter = -4, Arrows = -5, Size = -6, Progress = -7, Footer = -8 };
-    const std::vector<int> top = {Chips, Music,           Subtitle,     GameTitle, PatchFound,
-                                  Size,  InstallLocation, GameDetected, Path};
-    const struct {
-        InstallState state;
-        bool patch;
-        size_t locations;
-        std::vector<int> items, unavailable;
-    } states[] = {
-        {StateReady, true, 2, {Counter, Arrows, ChooseFolder, DetectAgain, ReadyToInstall, InstallPatch}, {}},
-        {StateReady, false, 0, {ChooseFolder, DetectAgain, InstallPatch, OpenAppFolder}, {InstallPatch}},
-        {StateInstalling,
-         true,
-         2,
-         {Counter, Arrows, ChooseFolder, DetectAgain, ReadyToInstall, Progress, CancelInstallation},
-         {Arrows, ChooseFolder, DetectAgain}},
-        {StateCompleted,
-         true,
-         1,
-         {ChooseFolder, DetectAgain, InstallComplete, Progress, LaunchGame, CloseInstaller},
-         {}},
-        {StateCancelled, true, 1, {ChooseFolder, DetectAgain, InstallCancelled, InstallPatch}, {}},
-    };
     RECT client{};
     GetClientRect(window, &client);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    std::wstring tree;
     for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
         setLanguage(app, language);
-        const std::map<int, std::vector<std::wstring>> special = {
-            {Chips, {L"简中", L"繁中", L"EN"}},
-            {Music, {accessibleText(language, MusicOffName)}},
-            {Path, {all[0].path}},
-            {Counter, {candidateCounterText(language, 0, 2)}},
-            {Arrows, {accessibleText(language, PreviousLocationName), accessibleText(language, NextLocationName)}},
-            {Size, {L"5.00 MB"}},
-            {Progress, {accessibleText(language, ProgressName)}},
-            {Footer, {std::wstring(text(language, SteamAppIdLabel)) + L"  2719305"}},
-            {InstallComplete,
-             {std::wstring(text(language, InstallComplete)) + L" \u00B7 " + text(language, CanStartGame)}},
-        };
-        for (const auto& s : states) {
-            app.uiState = s.state;
-            app.patchFound = s.patch;
-            app.candidates.assign(all.begin(), all.begin() + long(s.locations));
+        for (auto [state, locations] : {std::pair{StateReady, 2},
+                                        {StateReady, 0},
+                                        {StateInstalling, 2},
+                                        {StateCompleted, 1},
+                                        {StateCancelled, 1}}) {
+            app.uiState = state;
+            app.patchFound = locations > 0;
+            app.candidates.assign(all.begin(), all.begin() + locations);
             app.progressPermille = 505;
-            std::vector<int> items =
-                s.patch ? top : std::vector<int>{Chips,         Music,          Subtitle,        GameTitle,
-                                                 PatchNotFound, PlacePatchHint, InstallLocation, NoValidFolder};
-            items.insert(items.end(), s.items.begin(), s.items.end());
-            items.push_back(Footer);
-            std::vector<std::wstring> names;
-            std::vector<bool> unavailable;
-            for (int item : items) {
-                const bool off = std::count(s.unavailable.begin(), s.unavailable.end(), item) > 0;
-                for (const std::wstring& name :
-                     special.count(item) ? special.at(item) : std::vector<std::wstring>{text(language, TextId(item))}) {
-                    names.push_back(name);
-                    unavailable.push_back(off);
-                }
-            }
-            const std::vector<AccessibleChild> tree = accessibleChildren(window);
-            ASSERT_EQ(tree.size(), names.size()) << language << " state " << s.state;
-            for (size_t i = 0; i < tree.size(); ++i) {
-                const AccessibleChild& c = tree[i];
-                SCOPED_TRACE(narrow(names[i]));
-                EXPECT_EQ(c.name, names[i]);
-                EXPECT_EQ((c.state & STATE_SYSTEM_UNAVAILABLE) != 0, unavailable[i]);
-                EXPECT_EQ(c.role == ROLE_SYSTEM_CHECKBUTTON, i < 3);
-                EXPECT_EQ((c.state & STATE_SYSTEM_CHECKED) != 0, i < 3 && long(i) == language);
-                EXPECT_EQ(c.role == ROLE_SYSTEM_PROGRESSBAR, c.value == (s.state == StateCompleted ? L"100%" : L"50%"));
-                EXPECT_EQ(c.role == ROLE_SYSTEM_STATICTEXT, c.value.empty() && !(c.state & STATE_SYSTEM_UNAVAILABLE) &&
-                                                                (c.state & STATE_SYSTEM_READONLY));
+            tree += L"[" + std::wstring(languageCode(language)) + L" state " + std::to_wstring(state) + L", " +
+                    std::to_wstring(locations) + L" locations]\n";
+            for (const AccessibleChild& c : accessibleChildren(window)) {
+                tree += describeChild(c) + L"\n";
                 EXPECT_TRUE(c.screen.left >= client.left && c.screen.top >= client.top && c.screen.right > 0 &&
                             c.screen.left + c.screen.right <= client.right + 1 &&
-                            c.screen.top + c.screen.bottom <= client.bottom + 1);
+                            c.screen.top + c.screen.bottom <= client.bottom + 1)
+                    << narrow(c.name);
             }
         }
     }
+    EXPECT_EQ(narrow(tree), resourceText(AccessibleTreeResource));
 }
 
 TEST_F(Window, DefaultActionsGoThroughTheClickAndAnnounceWhatChanged) {
@@ -571,31 +418,17 @@ TEST_F(Window, DefaultActionsGoThroughTheClickAndAnnounceWhatChanged) {
     for (const auto& e : expected) EXPECT_NE(std::find(events.begin(), events.end(), e), events.end()) << e.first;
 }
 
-// A long run gives back the handles and memory it takes. (GDI and USER object counts are kept by
-// Windows alone; Wine answers 0, so they are not checked here.)
+// A long run gives back the handles and memory it takes.
 TEST_F(Window, LongRunGivesBackWhatItTakes) {
     auto handles = [] {
         DWORD count = 0, flags = 0;
         for (ULONG_PTR value = 4; value < 0x20000; value += 4) count += GetHandleInformation(HANDLE(value), &flags);
         return count;
     };
-    auto privateBytes = [] {
-        PROCESS_MEMORY_COUNTERS_EX m{};
-        GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof(m));
-        return m.PrivateUsage ? m.PrivateUsage : m.PagefileUsage;  // Wine fills the latter
-    };
-    app.instance = GetModuleHandleW(nullptr);
-    loadBackgroundImage(app);
-    auto round = [&](int i) {
-        if (i % 10 == 0) setLanguage(app, (app.language + 1) % 3);
-        if (i % 30 == 0) key(VK_F5);
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        accessibleChildren(window);
-    };
-    round(0);
+    run(0, 1);
     const DWORD before = handles();
     const SIZE_T memory = privateBytes();
-    for (int i = 1; i <= 300; ++i) round(i);
+    run(1, 300);
     EXPECT_LE(handles(), before + 4) << before;
     EXPECT_LT(privateBytes(), memory + (16u << 20));
 }

@@ -28,24 +28,6 @@ scenario_detect_install_launch() {
   expect_exit_code 0
 }
 
-# A game outside Steam named on the command line with spaces and CJK characters, in Traditional Chinese.
-scenario_lang_dest() {
-  local root="$WINEPREFIX/drive_c/我的 游戏/TavinMere 塔文"
-  mkdir -p "$root/game"
-  cp "$GAME_ROOT/Tavinmere.exe" "$root/"
-  cp "$GAME_ROOT/game/archive.rpa" "$root/game/"
-  start_installer --lang zh-TW --dest 'C:\我的 游戏\TavinMere 塔文'
-  wait_window $MAIN
-  probe wait $LANGUAGE 1 && fail "the language window was shown despite --lang"
-  probe tree $MAIN >"$OUT/tree.txt"
-  grep -A1 '"手動選擇的遊戲資料夾"' "$OUT/tree.txt" | grep -qF '"C:\我的 游戏\TavinMere 塔文\game"' || fail "not the given folder first"
-  screenshot manual-first
-  press "開始安裝"
-  shows "安裝完成 · 現在可以啟動遊戲了"
-  same_file "$EXTRACTED/patch.rpa" "$root/game/patch.rpa"
-  [ ! -e "$GAME_ROOT/game/patch.rpa" ] || fail "the Steam library's game got a patch too"
-}
-
 # An update ended from outside mid-copy (Task Manager, a crash) keeps the old patch; the next run
 # removes what the killed one left and installs. Driven by an assistive tool's actions.
 scenario_update_killed_mid_copy() {
@@ -68,23 +50,6 @@ scenario_update_killed_mid_copy() {
   shows "$DONE" 120000
   game_folder_is "archive.rpa patch.rpa scripts.rpa "
   same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
-}
-
-# Closing during a copy asks first (No is the default); Yes ends the process once the copy has stopped.
-scenario_close_during_copy() {
-  old_patch
-  big_patch
-  start_installer --lang en
-  wait_window $MAIN
-  key Return
-  sleep 0.3
-  probe close $MAIN
-  msgbox_expect "Installation is still running. Cancel it and exit?" | grep -q "^default IDNO$" ||
-    fail "No is not the default"
-  probe answer IDYES
-  expect_exit_code 0
-  game_folder_is "archive.rpa patch.rpa scripts.rpa "
-  same_file "$OUT/old-patch" "$GAME_ROOT/game/patch.rpa"
 }
 
 # A DLL planted beside the installer under the name of any DLL a run loads (as Wine reports them) is

@@ -2,6 +2,7 @@
 #include "support/support.h"
 
 #include <oleacc.h>
+#include <psapi.h>
 
 #include <algorithm>
 
@@ -82,6 +83,12 @@ std::string narrow(const std::wstring& text) {
     return out;
 }
 
+std::string resourceText(int id) {
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(id), RT_RCDATA);
+    const char* data = found ? static_cast<const char*>(LockResource(LoadResource(nullptr, found))) : nullptr;
+    return data ? std::string(data, SizeofResource(nullptr, found)) : std::string();
+}
+
 std::wstring widen(const std::string& utf8) {
     std::wstring out(utf8.size(), L'\0');
     out.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), int(out.size())));
@@ -127,24 +134,12 @@ DWORD ChildProcess::waitForExit(DWORD timeoutMs) const {
 }
 
 bool startProcess(ChildProcess& child, const std::wstring& exe, const std::wstring& arguments,
-                  const std::wstring& folder, const std::vector<std::wstring>& extraEnvironment) {
-    std::vector<wchar_t> environment;
-    wchar_t* strings = GetEnvironmentStringsW();
-    for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
-        const size_t nameLength = std::wstring(entry).find(L'=', 1) + 1;
-        bool replaced = false;
-        for (const std::wstring& extra : extraEnvironment) replaced |= _wcsnicmp(extra.c_str(), entry, nameLength) == 0;
-        if (!replaced) environment.insert(environment.end(), entry, entry + wcslen(entry) + 1);
-    }
-    FreeEnvironmentStringsW(strings);
-    for (const std::wstring& extra : extraEnvironment)
-        environment.insert(environment.end(), extra.begin(), extra.end() + 1);
-    environment.push_back(L'\0');
+                  const std::wstring& folder) {
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    child.started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                                   environment.data(), folder.c_str(), &startup, &child.info);
+    child.started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                                   &startup, &child.info);
     return child.started;
 }
 
@@ -250,6 +245,19 @@ std::vector<AccessibleChild> accessibleChildren(HWND window) {
     return children;
 }
 
+std::wstring describeChild(const AccessibleChild& c) {
+    wchar_t role[64] = {};
+    GetRoleTextW(static_cast<DWORD>(c.role), role, 64);
+    std::wstring line = std::wstring(role) + L"\t\"" + c.name + L"\"";
+    if (!c.value.empty()) line += L"\tvalue " + c.value;
+    const std::pair<long, const wchar_t*> states[] = {{STATE_SYSTEM_CHECKED, L"checked"},
+                                                      {STATE_SYSTEM_UNAVAILABLE, L"unavailable"},
+                                                      {STATE_SYSTEM_HOTTRACKED, L"hot"}};
+    for (const auto& [bit, name] : states)
+        if (c.state & bit) line += L"\t[" + std::wstring(name) + L"]";
+    return line;
+}
+
 HRESULT doDefaultAction(HWND window, long childId) {
     const ComPtr<IAccessible> client = clientObject(window);
     return client ? client->accDoDefaultAction(child(childId)) : E_FAIL;
@@ -350,6 +358,12 @@ void pumpMessages(DWORD ms) {
         while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
         if (ms) Sleep(10);
     } while (GetTickCount64() < end);
+}
+
+SIZE_T privateBytes() {
+    PROCESS_MEMORY_COUNTERS_EX m{};
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof(m));
+    return m.PrivateUsage ? m.PrivateUsage : m.PagefileUsage;
 }
 
 Canvas::Canvas(int w, int h) : width(w), height(h) {

@@ -41,6 +41,8 @@ void removeTree(const std::wstring& path);
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::wstring> folderEntries(const std::wstring& folder);
 std::string narrow(const std::wstring& text);
+// An RCDATA resource of the running program as text.
+std::string resourceText(int id);
 std::wstring widen(const std::string& utf8);
 // The build folder: the parent of the folder holding the running program.
 std::wstring buildFolder();
@@ -61,10 +63,9 @@ struct ChildProcess {
     DWORD waitForExit(DWORD timeoutMs) const;
 };
 
-// Starts exe with the arguments in the folder; extra "NAME=value" entries join the environment,
-// replacing the variables of those names.
+// Starts exe with the arguments in the folder, in this process's environment.
 bool startProcess(ChildProcess& child, const std::wstring& exe, const std::wstring& arguments,
-                  const std::wstring& folder, const std::vector<std::wstring>& extraEnvironment = {});
+                  const std::wstring& folder);
 // A visible top-level window of the class, of the process when processId is not 0.
 HWND findWindow(const wchar_t* className, DWORD processId = 0);
 // Polls for such a window until the time is out (or the child has ended).
@@ -81,6 +82,8 @@ struct AccessibleChild {
     RECT screen{};  // left, top, width and height, as accLocation gives them
 };
 std::vector<AccessibleChild> accessibleChildren(HWND window);
+// One line: the role as the system names it, the name in quotes, the value and the states that matter.
+std::wstring describeChild(const AccessibleChild& child);
 // The child's default action; S_OK when the window took it.
 HRESULT doDefaultAction(HWND window, long childId);
 
@@ -135,6 +138,8 @@ struct NotifyWindow {
 
 // Pumps this thread's messages for a while.
 void pumpMessages(DWORD ms);
+// The process's private memory (Wine reports it as the page file usage).
+SIZE_T privateBytes();
 
 // An off-screen 32-bit ARGB bitmap to draw on, with pixel readers.
 class Canvas {
