@@ -1,6 +1,5 @@
 // Looks at the installer's windows from outside, as an assistive tool does, for the end-to-end scripts.
 //   e2e_probe wait <class> [ms]        waits for a visible window of the class
-//   e2e_probe title <class>            prints the window's title
 //   e2e_probe tree <class>             prints the window's accessible children, one per line
 //   e2e_probe find <class> <name> [ms] waits until the window shows a child of that name
 //   e2e_probe point <class> <name>     prints the screen point at the centre of the named child
@@ -45,7 +44,6 @@ int run(int argc, wchar_t** argv) {
         return 0;
     }
     if (!window) return 1;
-    if (command == L"title") print(windowText(window));
     if (command == L"close") PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     if (command == L"kill") {
         DWORD processId = 0;
@@ -63,7 +61,7 @@ int run(int argc, wchar_t** argv) {
         return children.empty() ? 1 : 0;
     }
     const AccessibleChild* child = argc > 3 ? named(children, argv[3]) : nullptr;
-    if (!child) return command == L"title" || command == L"close" ? 0 : 1;
+    if (!child) return command == L"close" ? 0 : 1;
     if (command == L"point")
         print(std::to_wstring(child->screen.left + child->screen.right / 2) + L" " +
               std::to_wstring(child->screen.top + child->screen.bottom / 2));

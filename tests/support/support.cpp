@@ -203,21 +203,6 @@ UINT iconOf(HWND box) {
     return 0;
 }
 
-HWND visibleEdit(HWND dialog) {
-    HWND found = nullptr;
-    EnumChildWindows(
-        dialog,
-        [](HWND c, LPARAM out) {
-            wchar_t name[16] = {};
-            GetClassNameW(c, name, 16);
-            if (_wcsicmp(name, L"Edit") || !IsWindowVisible(c)) return TRUE;
-            *reinterpret_cast<HWND*>(out) = c;
-            return FALSE;
-        },
-        LPARAM(&found));
-    return found;
-}
-
 }  // namespace
 
 std::vector<AccessibleChild> accessibleChildren(HWND window) {
@@ -263,8 +248,7 @@ HRESULT doDefaultAction(HWND window, long childId) {
     return client ? client->accDoDefaultAction(child(childId)) : E_FAIL;
 }
 
-DialogAnswerer::DialogAnswerer(int answer, std::wstring pickedFolder)
-    : answer_(answer), pickedFolder_(std::move(pickedFolder)), thread_([this] { run(); }) {}
+DialogAnswerer::DialogAnswerer(int answer) : answer_(answer), thread_([this] { run(); }) {}
 
 DialogAnswerer::~DialogAnswerer() {
     stop_ = true;
@@ -283,9 +267,7 @@ void DialogAnswerer::run() {
         Sleep(50);  // the text and buttons are set while the dialog is being created
         Seen s;
         s.caption = windowText(dialog);
-        s.owner = GetWindow(dialog, GW_OWNER);
-        s.messageBox = GetDlgItem(dialog, 0xFFFF) != nullptr;
-        if (s.messageBox) {
+        if (GetDlgItem(dialog, 0xFFFF)) {  // a message box
             wchar_t text[2048] = {};
             GetDlgItemTextW(dialog, 0xFFFF, text, 2048);
             s.text = text;
@@ -295,10 +277,6 @@ void DialogAnswerer::run() {
                 if ((GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
                     s.defaultButton = id;
             PostMessageW(dialog, WM_COMMAND, s.hasYes ? answer_ : IDOK, 0);
-        } else if (HWND edit = visibleEdit(dialog); edit && !pickedFolder_.empty()) {
-            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(pickedFolder_.c_str()));
-            pickedFolder_.clear();
-            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         } else {
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         }
@@ -366,7 +344,7 @@ SIZE_T privateBytes() {
     return m.PrivateUsage ? m.PrivateUsage : m.PagefileUsage;
 }
 
-Canvas::Canvas(int w, int h) : width(w), height(h) {
+Canvas::Canvas(int w, int h) {
     gp::GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppARGB, nullptr, &bitmap_);
     gp::GdipGetImageGraphicsContext(bitmap_, &dc.graphics);
 }
@@ -380,18 +358,4 @@ uint32_t Canvas::pixel(int x, int y) const {
     Gdiplus::ARGB argb = 0;
     gp::GdipBitmapGetPixel(bitmap_, x, y, &argb);
     return argb;
-}
-
-uint64_t Canvas::ink(int x0, int y0, int x1, int y1) const {
-    uint64_t sum = 0;
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) sum += pixel(x, y) >> 24;
-    return sum;
-}
-
-bool Canvas::sameAs(const Canvas& other) const {
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            if (pixel(x, y) != other.pixel(x, y)) return false;
-    return true;
 }

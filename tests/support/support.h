@@ -88,19 +88,17 @@ std::wstring describeChild(const AccessibleChild& child);
 HRESULT doDefaultAction(HWND window, long childId);
 
 // Answers every dialog of this process and keeps what each one showed: message boxes get the answer
-// (OK when they have no Yes), a folder picker gets the folder typed in (cancelled when it is empty).
+// (OK when they have no Yes), other dialogs (the folder picker) are cancelled.
 class DialogAnswerer {
 public:
     struct Seen {
-        bool messageBox = false;
         std::wstring text;
         std::wstring caption;
-        HWND owner = nullptr;
         UINT icon = 0;          // MB_ICONWARNING, MB_ICONERROR, MB_ICONQUESTION, MB_ICONINFORMATION or 0
         int defaultButton = 0;  // IDYES, IDNO or IDOK, as drawn
         bool hasYes = false;
     };
-    explicit DialogAnswerer(int answer, std::wstring pickedFolder = L"");
+    explicit DialogAnswerer(int answer);
     ~DialogAnswerer();
     DialogAnswerer(const DialogAnswerer&) = delete;
     DialogAnswerer& operator=(const DialogAnswerer&) = delete;
@@ -109,7 +107,6 @@ public:
 private:
     void run();
     int answer_;
-    std::wstring pickedFolder_;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::vector<Seen> seen_;
@@ -141,7 +138,7 @@ void pumpMessages(DWORD ms);
 // The process's private memory (Wine reports it as the page file usage).
 SIZE_T privateBytes();
 
-// An off-screen 32-bit ARGB bitmap to draw on, with pixel readers.
+// An off-screen 32-bit ARGB bitmap to draw on.
 class Canvas {
 public:
     Canvas(int w, int h);
@@ -149,11 +146,6 @@ public:
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
     uint32_t pixel(int x, int y) const;
-    // Sum of the alpha of every pixel in [x0, x1) x [y0, y1).
-    uint64_t ink(int x0, int y0, int x1, int y1) const;
-    bool sameAs(const Canvas& other) const;
-    const int width;
-    const int height;
     DrawContext dc;
 
 private:
