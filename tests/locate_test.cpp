@@ -167,8 +167,6 @@ TEST(GameFolder, RootArchivesExecutableAndTheFiveStartingFolders) {
                                       library + L"\\steamapps", library, L"\"" + library + L"/\""})
         EXPECT_TRUE(equalsIgnoreCase(resolveGameFolder(start), folder)) << narrow(start);
     EXPECT_EQ(resolveGameFolder(dir.path()), L"");
-    const std::wstring renamed = game(dir / L"Other\\steamapps\\common\\Renamed");
-    EXPECT_EQ(resolveGameFolder(dir / L"Other") + resolveGameFolder(renamed + L"\\.."), renamed);  // default name only
     // The patch alone (any case), a folder named like an archive or one deeper is not the game.
     DeleteFileW((folder + L"\\data.rpa").c_str());
     writeBytes(folder + L"\\PATCH.RPA", "x");

@@ -111,11 +111,9 @@ TEST(MusicPlayer, EmbeddedTrackLoopsOnANullDeviceAtPlaybackVolumeAndStopsWithout
     stopMusic(player);
     EXPECT_TRUE(isEmpty(player));                    // (Wine keeps winmm once its sound driver is loaded)
     EXPECT_LT(privateBytes(), before + (4u << 20));  // the 20 MB of samples given back
-    for (auto [id, bytes] : {std::pair<int, DWORD>{MonoTrack, 4000 * 2}, {StereoTrack, 5512 * 4}}) {
-        startMusicTrack(player, self(), id);
-        EXPECT_EQ(player.waveHeader.dwBufferLength, bytes);
-        stopMusic(player);
-    }
+    startMusicTrack(player, self(), MonoTrack);
+    EXPECT_EQ(player.waveHeader.dwBufferLength, 4000u * 2);
+    stopMusic(player);
 }
 
 // Runs with Wine's audio drivers left out, as on a machine without sound.

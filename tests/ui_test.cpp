@@ -28,14 +28,13 @@ bool similar(uint32_t a, uint32_t b, int tolerance) {
 struct Frame {
     InstallerApp app;
     MusicPlayer player;
-    explicit Frame(int locations = 1) {
+    Frame() {
         app.language = English;
         app.fontFamily = createFontFamily(English);
         app.musicPlayer = &player;
         app.patchFound = true;
         app.patchSize = 5ull << 20;
-        for (int i = 0; i < locations; ++i)
-            app.candidates.push_back({L"C:\\Games\\T" + std::to_wstring(i) + L"\\game", false, 100, 0});
+        app.candidates.push_back({L"C:\\Games\\T0\\game", false, 100, 0});
     }
     RectF control(ControlId id) const { return computeLayout(app.uiState, 920, 620).control(id); }
     // The pixel at a logical point of a 920 x 620 frame.
@@ -155,7 +154,6 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     EXPECT_TRUE(app.hoverControl == ChipEnglish && app.mouseTracking);
     EXPECT_EQ(cursor(HTCLIENT), 1);
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
-    EXPECT_EQ(cursor(HTCAPTION), 0);
     SendMessageW(window, WM_MOUSELEAVE, 0, 0);
     EXPECT_TRUE(app.hoverControl == None && !app.mouseTracking && cursor(HTCLIENT) == 0);
     // An install makes the folder buttons inert: no hand, no click, though the mouse rests on them.
@@ -260,7 +258,6 @@ TEST_F(Window, DefaultActionsGoThroughTheClickAndAnnounceWhatChanged) {
     // Refused where a click would be ignored: no patch, no install; a text has no action at all.
     EXPECT_EQ(doDefaultAction(window, childNamed(L"Install patch")), DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(doDefaultAction(window, childNamed(L"TavinMere")), DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(doDefaultAction(window, 99), E_INVALIDARG);
     EXPECT_EQ(doDefaultAction(window, childNamed(L"Next location")), S_OK);
     EXPECT_EQ(app.selectedCandidate, 0u);  // the action arrives as a message, after the tool's call returned
     pumpMessages(50);
