@@ -18,7 +18,6 @@
 namespace {
 
 constexpr uint64_t MiB = 1ull << 20;
-const std::wstring TinyGame = L"T:\\Game\\game";  // on the fixtures' 2 MiB drive
 using Names = std::vector<std::wstring>;
 
 std::string pattern(size_t size, char seed) {
@@ -210,7 +209,7 @@ TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
 }
 
 TEST_F(Install, SmallDriveSpaceCheckAndDiskFullMidCopy) {
-    useFolder(TinyGame);
+    useFolder(L"T:\\Game\\game");  // on the fixtures' 2 MiB drive
     const uint64_t empty = freeBytesOf(L"T:\\");
     ASSERT_LT(empty, 3 * MiB) << "T: is not the fixtures' small drive";
     const std::string old = pattern(empty / 4, 'o');
@@ -240,7 +239,6 @@ TEST_F(Install, SmallDriveSpaceCheckAndDiskFullMidCopy) {
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].text + seen[1].text, text(English, NotEnoughSpace) + copyFailed(ERROR_DISK_FULL));
     EXPECT_EQ(seen[0].icon * 1000 + seen[1].icon, MB_ICONERROR * 1001u);
-    DeleteFileW(target.c_str());
 }
 
 TEST_F(Install, ProgressIsOneMessagePerPermilleRoundedDownAndClamped) {
