@@ -206,38 +206,38 @@ TEST_F(Window, KeysAndClosing) {
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 0);
 }
 
-// What a screen reader reads in each state and language: exactly what is drawn, in reading order, each
-// inside the window, as tests/data/accessible_tree.txt lists it.
+// What a screen reader reads in each state and language: exactly what is drawn, in reading order, where
+// it is drawn, as tests/data/accessible_tree.txt lists it.
 TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
-    int children = 0;
-    EnumChildWindows(
-        window, [](HWND, LPARAM count) { return ++*reinterpret_cast<int*>(count), TRUE; }, LPARAM(&children));
-    EXPECT_EQ(children, 0);  // no child windows: everything is drawn
+    EXPECT_EQ(GetWindow(window, GW_CHILD), nullptr);  // no child windows: everything is drawn
     app.candidates.push_back({L"D:\\Games\\Other\\game", true, 1200, 0});
     const std::vector<GameCandidate> all = app.candidates;
     RECT client{};
     GetClientRect(window, &client);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    const std::pair<InstallState, int> views[] = {
+        {StateReady, 2}, {StateReady, 0}, {StateInstalling, 2}, {StateCompleted, 1}, {StateCancelled, 1}};
     std::wstring tree;
     for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
         setLanguage(app, language);
-        for (auto [state, locations] : {std::pair{StateReady, 2},
-                                        {StateReady, 0},
-                                        {StateInstalling, 2},
-                                        {StateCompleted, 1},
-                                        {StateCancelled, 1}}) {
+        for (auto [state, locations] : views) {
             app.uiState = state;
             app.patchFound = locations > 0;
             app.candidates.assign(all.begin(), all.begin() + locations);
             app.progressPermille = 505;
             tree += L"[" + std::wstring(languageCode(language)) + L" state " + std::to_wstring(state) + L", " +
-                    std::to_wstring(locations) + L" locations]\n";
+                    std::to_wstring(locations) + L" locations; first " +
+                    std::to_wstring(navigate(window, CHILDID_SELF, NAVDIR_FIRSTCHILD)) + L", last " +
+                    std::to_wstring(navigate(window, CHILDID_SELF, NAVDIR_LASTCHILD)) + L"]\n";
+            // Each child, where it is in the window, what a point at its centre and one just past its right
+            // edge hit, and its neighbours.
             for (const AccessibleChild& c : accessibleChildren(window)) {
-                tree += describeChild(c) + L"\n";
-                EXPECT_TRUE(c.screen.left >= client.left && c.screen.top >= client.top && c.screen.right > 0 &&
-                            c.screen.left + c.screen.right <= client.right + 1 &&
-                            c.screen.top + c.screen.bottom <= client.bottom + 1)
-                    << narrow(c.name);
+                const LONG y = c.screen.top + c.screen.bottom / 2, x = c.screen.left + c.screen.right / 2;
+                tree += describeChild(c, {client.left, client.top}) + L"\thit " +
+                        std::to_wstring(hitTestAt(window, {x, y})) + L", " +
+                        std::to_wstring(hitTestAt(window, {c.screen.left + c.screen.right, y})) + L"\tprevious " +
+                        std::to_wstring(navigate(window, c.id, NAVDIR_PREVIOUS)) + L", next " +
+                        std::to_wstring(navigate(window, c.id, NAVDIR_NEXT)) + L"\n";
             }
         }
     }

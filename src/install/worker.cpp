@@ -91,7 +91,8 @@ DWORD copyJobFile(InstallJob& job) {
     if (!out) return GetLastError();
 
     // The whole size up front, so that a drive that cannot hold it fails now rather than minutes into
-    // the copy. A file system that cannot reserve space is no reason to stop.
+    // the copy. A file system that cannot reserve space is no reason to stop (Wine 8 cannot at all;
+    // there a full drive shows as the write that fails).
     FILE_ALLOCATION_INFO allocation{};
     allocation.AllocationSize = total;
     if (!SetFileInformationByHandle(out.get(), FileAllocationInfo, &allocation, sizeof(allocation))) {

@@ -55,9 +55,7 @@ int run(int argc, wchar_t** argv) {
     }
     const std::vector<AccessibleChild> children = accessibleChildren(window);
     if (command == L"tree") {
-        for (const AccessibleChild& c : children)
-            print(describeChild(c) + L"\t(" + std::to_wstring(c.screen.left) + L", " + std::to_wstring(c.screen.top) +
-                  L", " + std::to_wstring(c.screen.right) + L" x " + std::to_wstring(c.screen.bottom) + L")");
+        for (const AccessibleChild& c : children) print(describeChild(c));
         return children.empty() ? 1 : 0;
     }
     const AccessibleChild* child = argc > 3 ? named(children, argv[3]) : nullptr;

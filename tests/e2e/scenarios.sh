@@ -9,16 +9,13 @@ KNOWN_DLLS='(ntdll|kernel32|kernelbase|user32|win32u|gdi32|advapi32|msvcrt|ole32
 scenario_detect_install_launch() {
   start_installer
   wait_window $LANGUAGE
-  screenshot language-window
   click $LANGUAGE English
   wait_window $MAIN
   probe wait $LANGUAGE 1 && fail "the language window is still open"
   probe tree $MAIN | grep -qF "\"$D_GAME\"" || fail "does not show $D_GAME"
-  screenshot ready
   key Return
   shows "$DONE"
   same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
-  screenshot completed
   click $MAIN "Launch game"
   for _ in $(seq 100); do [ -f "$GAME_ROOT/started.txt" ] && break; sleep 0.2; done
   grep -qiF 'D:\SteamLibrary\steamapps\common\TavinMere' <<<"$(iconv -f UTF-16LE -t UTF-8 "$GAME_ROOT/started.txt")" ||
@@ -41,7 +38,6 @@ scenario_update_killed_mid_copy() {
   probe kill $MAIN || fail "the installer could not be ended"
   expect_exit_code any
   same_file "$OUT/old-patch" "$GAME_ROOT/game/patch.rpa"
-  screenshot killed
   start_installer --lang en
   wait_window $MAIN
   press "Install patch"

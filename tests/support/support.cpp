@@ -230,7 +230,7 @@ std::vector<AccessibleChild> accessibleChildren(HWND window) {
     return children;
 }
 
-std::wstring describeChild(const AccessibleChild& c) {
+std::wstring describeChild(const AccessibleChild& c, POINT origin) {
     wchar_t role[64] = {};
     GetRoleTextW(static_cast<DWORD>(c.role), role, 64);
     std::wstring line = std::wstring(role) + L"\t\"" + c.name + L"\"";
@@ -240,7 +240,23 @@ std::wstring describeChild(const AccessibleChild& c) {
                                                       {STATE_SYSTEM_HOTTRACKED, L"hot"}};
     for (const auto& [bit, name] : states)
         if (c.state & bit) line += L"\t[" + std::wstring(name) + L"]";
-    return line;
+    return line + L"\t(" + std::to_wstring(c.screen.left - origin.x) + L", " +
+           std::to_wstring(c.screen.top - origin.y) + L", " + std::to_wstring(c.screen.right) + L" x " +
+           std::to_wstring(c.screen.bottom) + L")";
+}
+
+long hitTestAt(HWND window, POINT screen) {
+    const ComPtr<IAccessible> client = clientObject(window);
+    VARIANT hit;
+    VariantInit(&hit);
+    return client && client->accHitTest(screen.x, screen.y, &hit) == S_OK && hit.vt == VT_I4 ? hit.lVal : -1;
+}
+
+long navigate(HWND window, long from, long direction) {
+    const ComPtr<IAccessible> client = clientObject(window);
+    VARIANT to;
+    VariantInit(&to);
+    return client && client->accNavigate(direction, child(from), &to) == S_OK && to.vt == VT_I4 ? to.lVal : -1;
 }
 
 HRESULT doDefaultAction(HWND window, long childId) {

@@ -56,8 +56,6 @@ struct ChildProcess {
     PROCESS_INFORMATION info{};
     bool started = false;
     ChildProcess() = default;
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess();
     // The exit code once the process has ended within the time, else STILL_ACTIVE.
     DWORD waitForExit(DWORD timeoutMs) const;
@@ -82,8 +80,13 @@ struct AccessibleChild {
     RECT screen{};  // left, top, width and height, as accLocation gives them
 };
 std::vector<AccessibleChild> accessibleChildren(HWND window);
-// One line: the role as the system names it, the name in quotes, the value and the states that matter.
-std::wstring describeChild(const AccessibleChild& child);
+// One line: the role as the system names it, the name in quotes, the value, the states that matter and
+// the location from the origin (left, top, width x height).
+std::wstring describeChild(const AccessibleChild& child, POINT origin = {});
+// The child that accHitTest finds at a screen point (0: the window itself), and the one accNavigate
+// reaches from a child in a direction; -1 for none.
+long hitTestAt(HWND window, POINT screen);
+long navigate(HWND window, long from, long direction);
 // The child's default action; S_OK when the window took it.
 HRESULT doDefaultAction(HWND window, long childId);
 
@@ -143,8 +146,6 @@ class Canvas {
 public:
     Canvas(int w, int h);
     ~Canvas();
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
     uint32_t pixel(int x, int y) const;
     DrawContext dc;
 
