@@ -18,8 +18,6 @@ namespace {
 constexpr float CardCentreX[3] = {129, 325, 521};  // logical centres of the three cards
 constexpr float CardCentreY = 166;
 
-std::wstring installerExe() { return buildFolder() + L"\\bin\\TavinMere-Patch-Installer.exe"; }
-
 LPARAM clientPoint(HWND window, float x, float y) {
     RECT client{};
     GetClientRect(window, &client);
@@ -152,7 +150,8 @@ TEST(Installer, RefusesToRunFromTheTemporaryFolderWhateverItsSpelling) {
     PlainFolder base;
     const std::wstring temp = base.path + L"\\Temporary Files Folder";
     makeDirs(temp + L"\\Rar$EXa1.234");
-    ASSERT_TRUE(CopyFileW(installerExe().c_str(), (temp + L"\\Rar$EXa1.234\\Installer.exe").c_str(), FALSE));
+    const std::wstring installer = buildFolder() + L"\\bin\\TavinMere-Patch-Installer.exe";
+    ASSERT_TRUE(CopyFileW(installer.c_str(), (temp + L"\\Rar$EXa1.234\\Installer.exe").c_str(), FALSE));
     wchar_t shortTemp[MAX_PATH] = {};
     ASSERT_GT(GetShortPathNameW(temp.c_str(), shortTemp, MAX_PATH), 0u);
     ASSERT_NE(std::wstring(shortTemp), temp);

@@ -134,8 +134,7 @@ TEST_F(Install, MainActionsThatEndBeforeACopy) {
     writeBytes(target, "the patch");
     app.patchSourcePath = target;
     startInstall(app);
-    EXPECT_EQ(app.uiState * 10000 + app.progressPermille, StateCompleted * 10000 + 1000);
-    EXPECT_TRUE(app.targetIsSource);
+    EXPECT_EQ(app.uiState * 10000 + app.progressPermille * 2 + app.targetIsSource, StateCompleted * 10000 + 2001);
     EXPECT_EQ(app.jobLocation.path + L"|" + widen(readBytes(target)), folder + L"|the patch");
 }
 

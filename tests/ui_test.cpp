@@ -88,10 +88,12 @@ struct Window : ::testing::Test, Frame {
 }  // namespace
 
 // The progress fill at its narrowest stays inside the track's rounded left end; a button that cannot
-// be hit during an install never looks hot, though the mouse rests on it.
-TEST(Frame, ProgressFillAndHotLookFollowTheState) {
+// be hit during an install never looks hot, though the mouse rests on it; the main button looks as
+// what it does; the patch's dot is round; each language's text takes the first family of its list.
+TEST(Frame, LooksTheStateDecides) {
     Frame f;
-    const RectF T = computeLayout(StateReady, 920, 620).progressTrack, C = f.control(ChooseFolderButton);
+    const MainLayout L = computeLayout(StateReady, 920, 620);
+    const RectF T = L.progressTrack, C = L.control(ChooseFolderButton), B = L.control(ActionButton), Q = L.patchCard;
     f.app.uiState = StateInstalling;
     for (int32_t permille : {1, 5, 16, 500}) {
         f.app.progressPermille = permille;
@@ -104,8 +106,16 @@ TEST(Frame, ProgressFillAndHotLookFollowTheState) {
     }
     f.app.hoverControl = ChooseFolderButton;
     EXPECT_EQ(f.at(C.X + 6, C.Y + 20), 0xFFE86094u);
+    const uint32_t cancelLook = f.at(B.X + 12, B.Y + 26);
     f.app.uiState = StateReady;
     EXPECT_EQ(f.at(C.X + 6, C.Y + 20), 0xFFF579A5u);
+    EXPECT_TRUE(f.at(B.X + 12, B.Y + 26) == 0xFFEC699Au && cancelLook != 0xFFEC699Au);
+    EXPECT_TRUE(f.at(Q.X + 21, Q.Y + 24) == 0xFF3DB784u && f.at(Q.X + 16, Q.Y + 19) != 0xFF3DB784u);
+    for (int32_t language : {0, 1, 2}) {
+        wchar_t name[LF_FACESIZE] = {};
+        Gdiplus::DllExports::GdipGetFamilyName(createFontFamily(language)->family, name, 0);
+        EXPECT_STREQ(name, fontFamilyList(language).names[0]);
+    }
 }
 
 // The window's own paint path across a resize: what reaches the screen is the frame drawn with the
@@ -148,8 +158,6 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     EXPECT_EQ(std::to_wstring(app.language) + app.statusText, L"0Copy failed: an English text");
     click(MusicToggle);
     EXPECT_TRUE(player.musicMuted && repaintPending());
-    SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(200, 44));  // on the chip only if taken as logical
-    EXPECT_EQ(app.hoverControl, None);
     SendMessageW(window, WM_MOUSEMOVE, 0, positionOf(ChipEnglish));
     EXPECT_TRUE(app.hoverControl == ChipEnglish && app.mouseTracking);
     EXPECT_EQ(cursor(HTCLIENT), 1);

@@ -55,7 +55,6 @@ std::string unixPathOf(const std::wstring& path);
 struct ChildProcess {
     PROCESS_INFORMATION info{};
     bool started = false;
-    ChildProcess() = default;
     ~ChildProcess();
     // The exit code once the process has ended within the time, else STILL_ACTIVE.
     DWORD waitForExit(DWORD timeoutMs) const;
