@@ -34,12 +34,6 @@ bool enoughSpaceAt(const std::wstring& target, uint64_t patchSize) {
 
 }  // namespace
 
-uint64_t fileSizeOf(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 bool isSameFile(const std::wstring& a, const std::wstring& b) {
     if (equalsIgnoreCase(normalizePath(a), normalizePath(b))) return true;
     const OwnedFile first(openForIdentity(a));

@@ -8,7 +8,6 @@
 
 struct InstallerApp;
 
-uint64_t fileSizeOf(const std::wstring& path);
 bool isSameFile(const std::wstring& a, const std::wstring& b);
 // The selected destination folder joined with "patch.rpa"; empty without a valid selection.
 std::wstring targetPathOf(const InstallerApp& app);

@@ -2,8 +2,10 @@
 // complete on disk beside it; one rename then puts the new one in its place.
 #include "install/worker.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "base/owned.h"
 #include "install/installer_app.h"
@@ -38,10 +40,18 @@ DWORD probeTarget(const std::wstring& longTarget) {
     return target ? 0 : GetLastError();
 }
 
-uint64_t sizeOfPath(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+// Renames the open partial file over the target: the file this copy wrote, whatever happened to its
+// name meanwhile. One rename, atomic on NTFS: the target is either the previous patch or the new one.
+DWORD renameOver(HANDLE partial, const std::wstring& target) {
+    const size_t nameBytes = target.size() * sizeof(wchar_t);
+    std::vector<unsigned char> block(sizeof(FILE_RENAME_INFO) + nameBytes);  // zeros end the name
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(block.data());
+    info->ReplaceIfExists = TRUE;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->FileName, target.c_str(), nameBytes);
+    if (!SetFileInformationByHandle(partial, FileRenameInfo, info, static_cast<DWORD>(block.size())))
+        return GetLastError();
+    return 0;
 }
 
 // Writes all of a chunk; a drive that fills up may take part of it, and writing the rest tells why.
@@ -86,8 +96,8 @@ DWORD copyJobFile(InstallJob& job) {
 
     // CREATE_ALWAYS replaces a partial file that a killed run left behind. Only a rename or delete may
     // share it while it is written.
-    OwnedFile out(CreateFileW(longPartial.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const OwnedFile out(CreateFileW(longPartial.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!out) return GetLastError();
 
     // The whole size up front, so that a drive that cannot hold it fails now rather than minutes into
@@ -123,22 +133,15 @@ DWORD copyJobFile(InstallJob& job) {
     // On disk before it can replace anything, and as large as the source now is: a copy that is cut
     // short or outgrown is never put in the patch's place.
     if (!FlushFileBuffers(out.get())) return discard(out.get(), GetLastError());
-    LARGE_INTEGER written{};
-    if (!GetFileSizeEx(out.get(), &written)) return discard(out.get(), GetLastError());
-    if (static_cast<uint64_t>(written.QuadPart) != sizeOfPath(job.sourcePath))
-        return discard(out.get(), ERROR_WRITE_FAULT);
+    if (static_cast<uint64_t>(done.QuadPart) != fileSizeOf(longSource)) return discard(out.get(), ERROR_WRITE_FAULT);
     SetFileTime(out.get(), nullptr, nullptr, &lastWrite);
-    out.reset();
 
-    // One rename, atomic on NTFS: the target is either the previous patch or the complete new one.
-    if (!MoveFileExW(longPartial.c_str(), longTarget.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DWORD code = GetLastError();
-        DeleteFileW(longPartial.c_str());
+    if (DWORD code = renameOver(out.get(), longTarget)) {
         // The target could be opened for this very rename a moment ago and the folder took the partial
         // file, so a refusal now is a program that opened the target since: the game, not missing rights.
         // (Windows and Wine both refuse to rename over a file that is open.)
         if (code == ERROR_ACCESS_DENIED && targetExisted) code = ERROR_SHARING_VIOLATION;
-        return code;
+        return discard(out.get(), code);
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 // Path text rules: canonical form, joining, splitting, comparison and the long-path prefix.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 bool equalsIgnoreCase(const std::wstring& a, const std::wstring& b);
@@ -12,3 +13,5 @@ std::wstring parentFolder(const std::wstring& path);
 std::wstring toLongPath(const std::wstring& path);
 bool isExistingDirectory(const std::wstring& path);
 bool isExistingFile(const std::wstring& path);
+// 0 when the file cannot be asked.
+uint64_t fileSizeOf(const std::wstring& path);
