@@ -111,7 +111,7 @@ TEST_F(World, RootsInTheirOrderOnceEachOnFixedDrivesOnly) {
     size_t drive = indexIn(roots, fixed.root());
     ASSERT_LT(drive, roots.size());
     // A fixed drive's own root, then SteamLibrary, Games\Steam and Games\SteamLibrary where they exist.
-    for (const std::wstring& found : {L"SteamLibrary", L"Games\\Steam", L"Games\\SteamLibrary"})
+    for (const wchar_t* found : {L"SteamLibrary", L"Games\\Steam", L"Games\\SteamLibrary"})
         EXPECT_EQ(indexIn(roots, fixed.root() + found), ++drive) << narrow(found);
     for (const std::wstring& absent : {dir / L"vanished", removable.root(), removable.root() + L"Steam"})
         EXPECT_EQ(indexIn(roots, absent), roots.size()) << narrow(absent);

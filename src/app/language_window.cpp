@@ -82,36 +82,13 @@ bool canChoose(HWND window, int key) { return stateOf(window) && key >= 0 && key
 const AccessibleSource LanguageAccessibleSource{accessibleCards, canChoose};
 
 void onLanguagePaint(LanguageWindowState& state) {
-    PAINTSTRUCT ps;
-    HDC paintDc = BeginPaint(state.window, &ps);
-    RECT client{};
-    GetClientRect(state.window, &client);
-    const int cw = std::max<int>(client.right - client.left, 1);
-    const int ch = std::max<int>(client.bottom - client.top, 1);
-    {
-        // Drawn off-screen and copied at once, so the window never shows a half-drawn frame; without a
-        // graphics object there is no frame to show. Selected out and deleted before EndPaint.
-        OwnedDc memoryDc(CreateCompatibleDC(paintDc));
-        OwnedGdiObject bitmap(memoryDc ? CreateCompatibleBitmap(paintDc, cw, ch) : nullptr);
-        if (bitmap) {
-            ScopedSelect select(memoryDc.get(), bitmap.get());
-            Gdiplus::GpGraphics* raw = nullptr;
-            if (gp::GdipCreateFromHDC(memoryDc.get(), &raw) == Ok) {
-                {
-                    OwnedGraphics graphics(raw);
-                    DrawContext dc;
-                    dc.graphics = graphics.get();
-                    const float s = languageScale(cw, ch, windowDpi(state.window));
-                    dc.record(gp::GdipSetSmoothingMode(dc.graphics, Gdiplus::SmoothingModeAntiAlias));
-                    dc.record(gp::GdipSetTextRenderingHint(dc.graphics, Gdiplus::TextRenderingHintClearTypeGridFit));
-                    dc.record(gp::GdipScaleWorldTransform(dc.graphics, s, s, Gdiplus::MatrixOrderPrepend));
-                    paintLanguageContent(dc, state, static_cast<float>(cw) / s, static_cast<float>(ch) / s);
-                }
-                BitBlt(paintDc, 0, 0, cw, ch, memoryDc.get(), 0, 0, SRCCOPY);
-            }
-        }
-    }
-    EndPaint(state.window, &ps);
+    paintBuffered(state.window, [&](DrawContext& dc, int cw, int ch) {
+        const float s = languageScale(cw, ch, windowDpi(state.window));
+        dc.record(gp::GdipSetSmoothingMode(dc.graphics, Gdiplus::SmoothingModeAntiAlias));
+        dc.record(gp::GdipSetTextRenderingHint(dc.graphics, Gdiplus::TextRenderingHintClearTypeGridFit));
+        dc.record(gp::GdipScaleWorldTransform(dc.graphics, s, s, Gdiplus::MatrixOrderPrepend));
+        paintLanguageContent(dc, state, static_cast<float>(cw) / s, static_cast<float>(ch) / s);
+    });
     announceChanges(state.window, state.announced, accessibleCards(state.window));
 }
 

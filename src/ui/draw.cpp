@@ -49,6 +49,34 @@ OwnedPath makeRoundedPath(DrawContext& dc, const RectF& rect, float radius) {
 
 }  // namespace
 
+void paintBuffered(HWND window, const std::function<void(DrawContext& dc, int width, int height)>& draw) {
+    PAINTSTRUCT ps;
+    HDC paintDc = BeginPaint(window, &ps);
+    RECT client{};
+    GetClientRect(window, &client);
+    const int w = std::max<int>(client.right - client.left, 1);
+    const int h = std::max<int>(client.bottom - client.top, 1);
+    {
+        // The bitmap is selected out and both are deleted before EndPaint.
+        OwnedDc memoryDc(CreateCompatibleDC(paintDc));
+        OwnedGdiObject bitmap(memoryDc ? CreateCompatibleBitmap(paintDc, w, h) : nullptr);
+        if (bitmap) {
+            ScopedSelect selected(memoryDc.get(), bitmap.get());
+            Gdiplus::GpGraphics* raw = nullptr;
+            if (gp::GdipCreateFromHDC(memoryDc.get(), &raw) == Gdiplus::Ok) {
+                {
+                    OwnedGraphics graphics(raw);
+                    DrawContext dc;
+                    dc.graphics = graphics.get();
+                    draw(dc, w, h);
+                }
+                BitBlt(paintDc, 0, 0, w, h, memoryDc.get(), 0, 0, SRCCOPY);
+            }
+        }
+    }
+    EndPaint(window, &ps);
+}
+
 float boldOffsetFor(int32_t language, bool bold) {
     if (language != TraditionalChinese) return 0.0f;
     return bold ? 0.6f : 0.28f;

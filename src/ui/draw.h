@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "base/owned.h"
 #include "ui/geometry.h"
@@ -37,6 +38,11 @@ constexpr int TrimCharacter = 3;
 constexpr int TrimPath = 5;
 constexpr int StyleRegular = 0;
 constexpr int StyleBold = 1;
+
+// Paints the window's client area (at least 1 x 1) off-screen and copies it at once, so the window never
+// shows a half-drawn frame. Without a memory DC, a bitmap or a graphics object the frame is skipped; the
+// next invalidation tries again.
+void paintBuffered(HWND window, const std::function<void(DrawContext& dc, int width, int height)>& draw);
 
 // Traditional Chinese glyphs of the fallback fonts look thin; a second, shifted draw thickens them.
 float boldOffsetFor(int32_t language, bool bold);

@@ -341,33 +341,9 @@ Gdiplus::GpImage* backgroundFor(InstallerApp& app, int w, int h) {
 }  // namespace
 
 void paintMainWindow(InstallerApp& app) {
-    PAINTSTRUCT ps;
-    HDC paintDc = BeginPaint(app.mainWindow, &ps);
-    RECT client{};
-    GetClientRect(app.mainWindow, &client);
-    const int w = std::max<int>(client.right - client.left, 1);
-    const int h = std::max<int>(client.bottom - client.top, 1);
-    {
-        // Drawn off-screen and copied at once, so the window never shows a half-drawn frame. Without a
-        // memory DC, a bitmap or a graphics object the frame is skipped; the next invalidation tries again.
-        // The bitmap is selected out and both are deleted before EndPaint.
-        OwnedDc memoryDc(CreateCompatibleDC(paintDc));
-        OwnedGdiObject bitmap(memoryDc ? CreateCompatibleBitmap(paintDc, w, h) : nullptr);
-        if (bitmap) {
-            ScopedSelect selected(memoryDc.get(), bitmap.get());
-            Gdiplus::GpGraphics* raw = nullptr;
-            if (gp::GdipCreateFromHDC(memoryDc.get(), &raw) == Ok) {
-                {
-                    OwnedGraphics graphics(raw);
-                    DrawContext dc;
-                    dc.graphics = graphics.get();
-                    drawMainFrame(app, dc, w, h, windowDpi(app.mainWindow), backgroundFor(app, w, h));
-                }
-                BitBlt(paintDc, 0, 0, w, h, memoryDc.get(), 0, 0, SRCCOPY);
-            }
-        }
-    }
-    EndPaint(app.mainWindow, &ps);
+    paintBuffered(app.mainWindow, [&](DrawContext& dc, int w, int h) {
+        drawMainFrame(app, dc, w, h, windowDpi(app.mainWindow), backgroundFor(app, w, h));
+    });
 }
 
 namespace {
