@@ -15,7 +15,6 @@ namespace {
 
 constexpr const wchar_t* PatchFileName = L"patch.rpa";
 constexpr uint64_t MaxSpaceMargin = 8ull * 1024 * 1024;
-constexpr int32_t FullPermille = 1000;
 // Read attributes only, and share everything, so that asking never disturbs a game holding the file.
 constexpr DWORD IdentityAccess = FILE_READ_ATTRIBUTES;
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;

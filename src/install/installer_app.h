@@ -26,6 +26,9 @@ enum InstallState : int32_t {
     StateFailed = 4,
 };
 
+// The progress scale: per mille of the patch copied.
+constexpr int32_t FullPermille = 1000;
+
 struct InstallerApp {
     HINSTANCE instance = nullptr;
     HWND mainWindow = nullptr;

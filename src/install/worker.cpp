@@ -17,7 +17,6 @@ namespace {
 // five times slower; reading the next chunk overlapped with the write was slower too.
 constexpr DWORD ChunkBytes = 256u << 10;
 constexpr const wchar_t* PartialSuffix = L".partial";
-constexpr int32_t FullPermille = 1000;
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Deletes the partial file when its handle closes: exactly the file this copy wrote.
@@ -184,7 +183,7 @@ DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalByte
 
     int32_t permille = 0;
     if (totalFileSize.QuadPart > 0) {
-        const uint64_t quotient = static_cast<uint64_t>(totalBytesTransferred.QuadPart) * 1000u /
+        const uint64_t quotient = static_cast<uint64_t>(totalBytesTransferred.QuadPart) * FullPermille /
                                   static_cast<uint64_t>(totalFileSize.QuadPart);
         permille = static_cast<int32_t>(static_cast<uint32_t>(quotient));
         if (permille < 1) permille = 0;

@@ -54,9 +54,8 @@ bool containsIgnoreCase(const std::vector<std::wstring>& list, const std::wstrin
 }  // namespace
 
 std::wstring readRegistryPath(HKEY hive, const std::wstring& subkey, const std::wstring& name, REGSAM view) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(hive, subkey.c_str(), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return {};
-    const OwnedKey key(opened);
+    OwnedKey key;
+    if (RegOpenKeyExW(hive, subkey.c_str(), 0, KEY_QUERY_VALUE | view, key.out()) != ERROR_SUCCESS) return {};
     DWORD type = 0;
     DWORD size = 0;
     if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};

@@ -72,7 +72,9 @@ TextId mainCaptionOf(const InstallerApp& app) {
 }
 bool canActOf(const InstallerApp& app) { return isControlLive(app, ActionButton); }
 bool progressShown(const InstallerApp& app) { return app.uiState == StateInstalling || app.uiState == StateCompleted; }
-int32_t shownPermille(const InstallerApp& app) { return app.uiState == StateCompleted ? 1000 : app.progressPermille; }
+int32_t shownPermille(const InstallerApp& app) {
+    return app.uiState == StateCompleted ? FullPermille : app.progressPermille;
+}
 // The speaker shows its waves only when the music can be heard.
 bool musicAudible(const InstallerApp& app) {
     return app.musicPlayer && app.musicPlayer->waveDevice && !app.musicPlayer->musicMuted;
@@ -200,7 +202,7 @@ void drawProgressAndButtons(const InstallerApp& app, DrawContext& dc, const Text
     if (progressShown(app)) {
         const RectF& T = L.progressTrack;
         fillRoundedRect(dc, T, 4, 0x7DE0CFD7);
-        const float fw = static_cast<float>(shownPermille(app)) / 1000.0f * T.Width;
+        const float fw = static_cast<float>(shownPermille(app)) / FullPermille * T.Width;
         if (fw > 0) fillRoundedRect(dc, {T.X, T.Y, fw, T.Height}, 4, Accent);
     }
 
