@@ -110,7 +110,7 @@ TEST(Frame, LooksTheStateDecides) {
     f.app.uiState = StateReady;
     EXPECT_EQ(f.at(C.X + 6, C.Y + 20), 0xFFF579A5u);
     EXPECT_TRUE(f.at(B.X + 12, B.Y + 26) == 0xFFEC699Au && cancelLook != 0xFFEC699Au);
-    EXPECT_TRUE(f.at(Q.X + 21, Q.Y + 24) == 0xFF3DB784u && f.at(Q.X + 16, Q.Y + 19) != 0xFF3DB784u);
+    EXPECT_TRUE(f.at(Q.X + 21, Q.Y + 24) == 0xFF3DB784u && f.at(Q.X + 17, Q.Y + 20) != 0xFF3DB784u);
     for (int32_t language : {0, 1, 2}) {
         wchar_t name[LF_FACESIZE] = {};
         Gdiplus::DllExports::GdipGetFamilyName(createFontFamily(language)->family, name, 0);

@@ -12,8 +12,8 @@ scenario_detect_install_launch() {
   click $LANGUAGE English
   wait_window $MAIN
   probe wait $LANGUAGE 1 && fail "the language window is still open"
-  probe tree $MAIN | grep -qF "\"$D_GAME\"" || fail "does not show $D_GAME"
-  key Return
+  probe tree $MAIN | grep -qF '"D:\SteamLibrary\steamapps\common\TavinMere\game"' || fail "does not show the D: game"
+  xdotool key --clearmodifiers Return && sleep 0.5
   shows "$DONE"
   same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
   click $MAIN "Launch game"
@@ -26,30 +26,31 @@ scenario_detect_install_launch() {
 # An update ended from outside mid-copy (Task Manager, a crash) keeps the old patch; the next run
 # removes what the killed one left and installs. Driven by an assistive tool's actions.
 scenario_update_killed_mid_copy() {
-  old_patch
-  big_patch 2G
+  head -c 65536 /dev/urandom >"$GAME_ROOT/game/patch.rpa" && cp "$GAME_ROOT/game/patch.rpa" "$OUT/old-patch"
+  # A patch whose copy lasts a while (sparse: cheap to make, real bytes to copy).
+  rm -f "$EXTRACTED/patch.rpa" && truncate -s 2G "$EXTRACTED/patch.rpa"
   start_installer
   wait_window $LANGUAGE
   probe press $LANGUAGE English || fail "the English card cannot be pressed"
   wait_window $MAIN
   shows "A patch already exists there and will be overwritten"
-  press "Install patch"
+  probe press $MAIN "Install patch" || fail "'Install patch' cannot be pressed"
   for _ in $(seq 100); do [ -s "$GAME_ROOT/game/patch.rpa.partial" ] && break; sleep 0.1; done
   probe kill $MAIN || fail "the installer could not be ended"
   expect_exit_code any
   same_file "$OUT/old-patch" "$GAME_ROOT/game/patch.rpa"
   start_installer --lang en
   wait_window $MAIN
-  press "Install patch"
+  probe press $MAIN "Install patch" || fail "'Install patch' cannot be pressed"
   shows "$DONE" 120000
-  game_folder_is "archive.rpa patch.rpa scripts.rpa "
+  [ "$(ls "$GAME_ROOT/game" | tr '\n' ' ')" = "archive.rpa patch.rpa scripts.rpa " ] || fail "more than the patch was left"
   same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
 }
 
 # A DLL planted beside the installer under the name of any DLL a run loads (as Wine reports them) is
 # never loaded, though Wine is told to prefer such copies; a program without protection does load it.
 scenario_planted_dlls() {
-  local imports folder=$WINEPREFIX/drive_c/planted names overrides=""
+  local imports folder=$WINEPREFIX/drive_c/planted names overrides="" pid
   imports=$(x86_64-w64-mingw32-objdump -p "$BUILD/bin/TavinMere-Patch-Installer.exe" | sed -n 's/.*DLL Name: //p' |
     tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
   [ "$imports" = "advapi32.dll gdi32.dll kernel32.dll msvcrt.dll user32.dll " ] || fail "imports $imports"
@@ -63,7 +64,6 @@ scenario_planted_dlls() {
     expect_exit_code 0
   }
   WINEDEBUG=+pid,+loaddll run_once
-  local pid
   pid=$(grep -m1 -o '^[0-9a-f]*:[0-9a-f]*:trace:loaddll:[a-z_]* Loaded L"C:\\\\planted\\\\TavinMere' "$OUT/installer.log" | cut -d: -f1)
   [ -n "$pid" ] || fail "Wine did not report the installer's loading"
   # What the loader maps before the installer's first line (its imports, KnownDLLs on Windows, and the
