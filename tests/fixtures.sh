@@ -7,8 +7,7 @@
 #     bits alone, which root (as in CI) writes through, while the immutable flag refuses root too.
 # Usage: fixtures.sh up|down BUILD_DIR
 set -u
-action=$1
-build=$2
+action=$1 build=$2
 prefix=${WINEPREFIX:-$build/wineprefix}
 root=$build/fixtures
 

@@ -36,7 +36,6 @@ struct Frame {
         app.patchSize = 5ull << 20;
         app.candidates.push_back({L"C:\\Games\\T0\\game", false, 100, 0});
     }
-    RectF control(ControlId id) const { return computeLayout(app.uiState, 920, 620).control(id); }
     // The pixel at a logical point of a 920 x 620 frame.
     uint32_t at(float x, float y) const {
         Canvas c(920, 620);
@@ -71,8 +70,6 @@ struct Window : ::testing::Test, Frame {
     }
     void key(WPARAM k) { SendMessageW(window, WM_KEYDOWN, k, 0); }
     LRESULT cursor(WORD hit) { return SendMessageW(window, WM_SETCURSOR, WPARAM(window), MAKELPARAM(hit, 0)); }
-    bool repaintPending() const { return GetUpdateRect(window, nullptr, FALSE) != FALSE; }
-    void settle() const { ValidateRect(window, nullptr); }
     void installing() {
         app.uiState = StateInstalling;
         app.installJob = std::make_unique<InstallJob>();
@@ -144,22 +141,23 @@ TEST_F(Window, PaintsTheFrameWithItsPictureAcrossAResize) {
 }
 
 TEST_F(Window, ClicksHoverCursorAndLanguage) {
-    settle();
+    settle(window);
     click(ChipEnglish);  // the current language: no repaint
-    EXPECT_FALSE(repaintPending());
+    EXPECT_FALSE(repaintPending(window));
     SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, positionOf(ChipSimplified));
     SendMessageW(window, WM_LBUTTONUP, 0, positionOf(ChipTraditional));  // the release decides
     EXPECT_EQ(windowText(window), text(TraditionalChinese, WindowTitle));
-    EXPECT_TRUE(repaintPending());
+    EXPECT_TRUE(repaintPending(window));
     app.uiState = StateFailed;
     app.statusText = L"Copy failed: an English text";
     click(ChipSimplified);
     // The status stays in the language it was written in.
     EXPECT_EQ(std::to_wstring(app.language) + app.statusText, L"0Copy failed: an English text");
     click(MusicToggle);
-    EXPECT_TRUE(player.musicMuted && repaintPending());
+    EXPECT_TRUE(player.musicMuted && repaintPending(window));
+    settle(window);
     SendMessageW(window, WM_MOUSEMOVE, 0, positionOf(ChipEnglish));
-    EXPECT_TRUE(app.hoverControl == ChipEnglish && app.mouseTracking);
+    EXPECT_TRUE(app.hoverControl == ChipEnglish && app.mouseTracking && repaintPending(window));
     EXPECT_EQ(cursor(HTCLIENT), 1);
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
     SendMessageW(window, WM_MOUSELEAVE, 0, 0);
@@ -168,9 +166,9 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     SendMessageW(window, WM_MOUSEMOVE, 0, positionOf(DetectAgainButton));
     installing();
     EXPECT_EQ(cursor(HTCLIENT), 0);
-    settle();
+    settle(window);
     click(DetectAgainButton);
-    EXPECT_FALSE(repaintPending());
+    EXPECT_FALSE(repaintPending(window));
     app.installJob.reset();
     app.uiState = StateCompleted;
     click(CloseButton);
@@ -199,10 +197,10 @@ TEST_F(Window, KeysAndClosing) {
     TempDir dir;
     app.chosenFolder = makeGame(dir / L"TavinMere");
     app.uiState = StateCompleted;
-    settle();
+    settle(window);
     key(VK_F5);
     EXPECT_EQ(app.candidates.size() * 100 + app.uiState, 100u + StateReady);
-    EXPECT_TRUE(repaintPending());
+    EXPECT_TRUE(repaintPending(window));
     installing();
     app.progressPermille = 500;
     key(VK_F5);

@@ -194,10 +194,7 @@ UINT iconOf(HWND box) {
     HICON shown = nullptr;
     for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) shown = HICON(SendMessageW(c, STM_GETICON, 0, 0));
-    const std::pair<LPCWSTR, UINT> icons[] = {{IDI_WARNING, MB_ICONWARNING},
-                                              {IDI_ERROR, MB_ICONERROR},
-                                              {IDI_QUESTION, MB_ICONQUESTION},
-                                              {IDI_INFORMATION, MB_ICONINFORMATION}};
+    const std::pair<LPCWSTR, UINT> icons[] = {{IDI_WARNING, MB_ICONWARNING}, {IDI_ERROR, MB_ICONERROR}};
     for (const auto& [id, flag] : icons)
         if (shown && shown == LoadIconW(nullptr, id)) return flag;
     return 0;

@@ -131,12 +131,13 @@ struct NotifyWindow {
     NotifyWindow& operator=(const NotifyWindow&) = delete;
     // Pumps messages until the worker's end message has been handled or the time is out.
     bool pumpUntilDone(DWORD timeoutMs = 120000);
-    bool repaintPending() const { return GetUpdateRect(window, nullptr, FALSE) != FALSE; }
-    void settle() const { ValidateRect(window, nullptr); }
 };
 
 // Pumps this thread's messages for a while.
 void pumpMessages(DWORD ms);
+// Whether the window has asked to be drawn again; settle() marks it drawn.
+inline bool repaintPending(HWND window) { return GetUpdateRect(window, nullptr, FALSE) != FALSE; }
+inline void settle(HWND window) { ValidateRect(window, nullptr); }
 // The process's private memory (Wine reports it as the page file usage).
 SIZE_T privateBytes();
 
