@@ -1,5 +1,5 @@
 // Game location on the Wine prefix's real registry, files and drives: path rules, Steam roots and
-// libraries, the manifest and the game folder test, the ranked list and the folder picker, and hostile
+// libraries, the manifest and the game folder test and the ranked list, and hostile
 // input (broken registry values, oversized and self-naming library files).
 #include <gtest/gtest.h>
 
@@ -253,13 +253,4 @@ TEST_F(World, EverySourceRankedAndMergedToItsBest) {
     EXPECT_EQ(indexOfPath(direct, steamDefault + L"x"), 1u);
     EXPECT_EQ(candidateCounterText(English, 0, 1) + candidateCounterText(TraditionalChinese, 2, 12),
               L"偵測到的位置  3 / 12");
-}
-
-// Cancelled, the picker changes nothing; it opens with its title over its owner.
-TEST(Picker, CancelledChangesNothing) {
-    DialogAnswerer answerer(IDCANCEL);
-    EXPECT_EQ(pickGameFolder(GetDesktopWindow(), TraditionalChinese, L"C:\\"), L"");
-    const auto seen = answerer.seen();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].caption, text(TraditionalChinese, SelectGameFolderTitle));
 }
