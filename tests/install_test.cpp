@@ -235,21 +235,24 @@ TEST_F(Install, SmallDriveSpaceCheckAndDiskFullMidCopy) {
     EXPECT_EQ(seen[0].icon * 1000 + seen[1].icon, MB_ICONERROR * 1001u);
 }
 
+// At most one message per value, and within the interval of a screen refresh only the full bar.
 TEST_F(Install, ProgressIsOneMessagePerPermilleRoundedDownAndClamped) {
     InstallJob job;
     job.notifyWindow = notify.window;
     const struct {
         int64_t total, done;
         int32_t posted;  // -1: nothing posted
-    } reports[] = {{0, 0, 0},
-                   {1000, 0, -1},
-                   {1000, 1, 1},
-                   {3, 1, 333},
-                   {3, 1, -1},
-                   {3, 2, 666},
-                   {1 << 20, 1048575, 999},
-                   {1, 2, 1000},
-                   {1ll << 40, 1ll << 40, -1}};
+        DWORD pumpMs;    // before the next report
+    } reports[] = {{0, 0, 0, 20},
+                   {1000, 0, -1, 20},
+                   {1000, 1, 1, 20},
+                   {3, 1, 333, 20},
+                   {3, 1, -1, 20},
+                   {3, 2, 666, 0},
+                   {8, 7, -1, 20},  // too soon after the last one
+                   {1 << 20, 1048575, 999, 0},
+                   {1, 2, 1000, 20},
+                   {1ll << 40, 1ll << 40, -1, 0}};
     for (const auto& r : reports) {
         LARGE_INTEGER total, done, zero{};
         total.QuadPart = r.total;
@@ -257,7 +260,7 @@ TEST_F(Install, ProgressIsOneMessagePerPermilleRoundedDownAndClamped) {
         std::vector<int32_t> drawn;  // each value posted and handed to the window to draw
         notify.onProgress = [&](int32_t p) { drawn.insert(drawn.end(), repaintPending(notify.window) ? 1 : 0, p); };
         EXPECT_EQ(copyProgress(total, done, zero, zero, 1, 0, nullptr, nullptr, &job), DWORD(PROGRESS_CONTINUE));
-        pumpMessages(0);
+        pumpMessages(r.pumpMs);
         EXPECT_EQ(drawn, r.posted < 0 ? std::vector<int32_t>{} : std::vector<int32_t>{r.posted})
             << r.total << " " << r.done;
     }

@@ -20,6 +20,7 @@ struct InstallJob {
     std::wstring targetPath;
     std::atomic<LONG> cancelRequested{0};
     std::atomic<uint32_t> lastProgress{0xFFFFFFFFu};
+    ULONGLONG lastProgressTick = 0;  // when the last progress message was posted; the worker's alone
     DWORD errorCode = 0;
     bool succeeded = false;
     bool cancelled = false;
