@@ -158,6 +158,7 @@ TEST(LanguageWindow, CardsAsDrawnWithAHandOverTheHotOne) {
         CURSORINFO cursor{sizeof(cursor), 0, nullptr, {}};
         EXPECT_TRUE(GetCursorInfo(&cursor) && cursor.hCursor == LoadCursorW(nullptr, IDC_HAND));
         EXPECT_EQ(green(CardCentreX[1], 136), 0xE5);  // the hot face, 0xFFE5F0
+        EXPECT_GT(green(20, 100), 0xF0);              // the pale wash
         EXPECT_GT(green(CardCentreX[0], 136), green(CardCentreX[0], 100) + 2);
         EXPECT_LT(green(CardCentreX[2], 216) + 8, green(CardCentreX[2], 221));
         EXPECT_EQ(green(636, 136), green(636, 100));

@@ -62,6 +62,7 @@ TEST(Paths, TextRules) {
         {normalizePath(L"sub\\dir"), L"C:\\sub\\dir"},
         {toLongPath(L"C:\\x"), L"\\\\?\\C:\\x"},
         {toLongPath(L"\\\\srv\\share\\x"), L"\\\\?\\UNC\\srv\\share\\x"},
+        {toLongPath(L"sub\\x"), L"sub\\x"},  // only a full path takes the prefix
         {trimSpaces(L" \t a b \r\n"), L"a b"}};
     for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << i;
     EXPECT_TRUE(equalsIgnoreCase(L"C:\\GAMES\\ÄÖ游", L"c:\\games\\äö游"));
