@@ -8,7 +8,6 @@
 #include <algorithm>
 
 #include "app/startup.h"
-#include "base/owned.h"
 #include "base/win32.h"
 #include "ui/draw.h"
 

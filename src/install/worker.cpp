@@ -193,8 +193,8 @@ DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalByte
     }
     // One message per distinct value, and at most one per frame interval until the bar is full: each
     // message is a round trip through Wine's server, and a thousand of them slowed a fast copy by a tenth.
-    const ULONGLONG now = GetTickCount64();
     if (job.lastProgress.load() == static_cast<uint32_t>(permille)) return PROGRESS_CONTINUE;
+    const ULONGLONG now = GetTickCount64();
     if (permille < FullPermille && now - job.lastProgressTick < ProgressIntervalMs) return PROGRESS_CONTINUE;
     job.lastProgress.store(static_cast<uint32_t>(permille));
     job.lastProgressTick = now;
