@@ -6,12 +6,17 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
+#include <thread>
+
 #include "app/startup.h"
+#include "base/owned.h"
 #include "install/checks.h"
 #include "install/error_text.h"
 #include "install/installer_app.h"
 #include "install/launch.h"
 #include "install/locations.h"
+#include "locate/candidates.h"
 #include "locate/paths.h"
 #include "support/support.h"
 
@@ -102,6 +107,11 @@ TEST(Checks, FileSizeIdentityAndRoomForTheNewPatchBesideTheOld) {
     EXPECT_TRUE(hasRoomForPatch(10 * MiB, 5 * MiB) && hasRoomForPatch(108 * MiB, 100 * MiB) && hasRoomForPatch(0, 0));
     EXPECT_FALSE(hasRoomForPatch(10 * MiB - 1, 5 * MiB) || hasRoomForPatch(108 * MiB - 1, 100 * MiB) ||
                  hasRoomForPatch(~0ull, ~0ull - 10));
+    // FAT and FAT32 end a byte short of 4 GiB; other file systems hold any patch.
+    const std::pair<const wchar_t*, bool> systems[] = {
+        {L"FAT", false}, {L"fat32", false}, {L"exFAT", true}, {L"NTFS", true}, {L"", true}};
+    for (const auto& [system, holds] : systems) EXPECT_EQ(fileSystemHolds(system, 4ull << 30), holds) << narrow(system);
+    EXPECT_TRUE(fileSystemHolds(L"FAT32", (4ull << 30) - 1));
 }
 
 TEST_F(Install, MainActionsThatEndBeforeACopy) {
@@ -135,104 +145,199 @@ TEST_F(Install, MainActionsThatEndBeforeACopy) {
     EXPECT_EQ(app.jobLocation.path + L"|" + widen(readBytes(target)), folder + L"|the patch");
 }
 
-// The new patch replaces the old one only once it is complete: every other end leaves the old one.
+// A copy that no machine ends within the time a test takes to react to its first message, and one
+// that takes a good fraction of a second but does end.
+constexpr uint64_t Endless = 16ull << 30, Long = 1ull << 30;
+
+bool isReadOnly(const std::wstring& path) { return (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY) != 0; }
+
+// The new patch replaces the old one only once it is complete: every other end leaves the old one as it
+// was, its read-only attribute included.
 TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
+    const auto cancel = [](Install& t) { requestCancel(t.app); };
+    // A game opening the old patch while the copy runs: it shares reading only.
+    const auto gameOpens = [](Install& t) {
+        t.held.reset(CreateFileW(t.target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    };
     const struct {
         const char* what;
-        int32_t at;  // the first progress report at or past this value triggers the event; -1: before the start
+        uint64_t size;
+        int32_t at;  // the event comes with the first report at or past this value; -1: before the start
         void (*event)(Install&);
+        void (*second)(Install&);  // with the full bar
         InstallState state;
         DWORD code;  // the failure shown, 0 for none
         UINT icon;
     } cases[] = {
-        {"success, over the partial file of a killed run", 1001, nullptr, StateCompleted, 0, 0},
-        {"cancel at the first report", 0, [](Install& t) { requestCancel(t.app); }, StateCancelled, 0, 0},
-        {"cancel mid-copy", 1, [](Install& t) { requestCancel(t.app); }, StateCancelled, 0, 0},
+        {"success, over the partial file of a killed run", 8 * MiB, 1001, nullptr, nullptr, StateCompleted, 0, 0},
+        {"cancel at the first report", Endless, 0, cancel, nullptr, StateCancelled, 0, 0},
+        {"cancel mid-copy", Endless, 1, cancel, nullptr, StateCancelled, 0, 0},
         // As the teardown does after a confirmed close: the worker is stopped and joined.
-        {"window closed", 1, [](Install& t) { stopWorker(t.app); }, StateInstalling, 0, 0},
-        {"source replaced by a file of another size", 1,
+        {"window closed", Endless, 1, [](Install& t) { stopWorker(t.app); }, nullptr, StateInstalling, 0, 0},
+        {"source replaced by a file of another size", Long, 0,
          [](Install& t) {
              MoveFileW(t.app.patchSourcePath.c_str(), (t.app.patchSourcePath + L".old").c_str());
              writeBytes(t.app.patchSourcePath, "short");
          },
-         StateFailed, ERROR_WRITE_FAULT, MB_ICONERROR},
+         nullptr, StateFailed, ERROR_WRITE_FAULT, MB_ICONERROR},
         // The game holds the old patch: refused before a byte is copied, or, opened after the copy began,
-        // at the final rename; either way a warning without the administrator offer.
-        {"game holds the patch", -1,
-         [](Install& t) {
-             t.held.reset(
-                 CreateFileW(t.target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-         },
-         StateFailed, ERROR_SHARING_VIOLATION, MB_ICONWARNING},
-        {"game starts mid-copy", 1,
-         [](Install& t) {
-             t.held.reset(CreateFileW(t.target.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr));
-         },
-         StateFailed, ERROR_SHARING_VIOLATION, MB_ICONWARNING},
+        // at the swap, which is tried again for a while; either way a warning without the administrator offer.
+        {"game holds the patch", 8 * MiB, -1, gameOpens, nullptr, StateFailed, ERROR_SHARING_VIOLATION, MB_ICONWARNING},
+        {"game starts mid-copy", Long, 0, gameOpens, nullptr, StateFailed, ERROR_SHARING_VIOLATION, MB_ICONWARNING},
+        // The swap waits for the game while the cancel comes with the full bar: the cancel holds.
+        {"cancel with the full bar", Long, 0, gameOpens, cancel, StateCancelled, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        writeSparseFile(app.patchSourcePath, 64 * MiB);
+        writeSparseFile(app.patchSourcePath, c.size);
+        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
         writeBytes(target, "the previous patch");
+        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
         if (!c.event) writeBytes(target + L".partial", "what a killed run left");
         app.uiState = StateReady;
-        bool fired = false;
+        bool fired = false, full = false;
         notify.onProgress = [&](int32_t p) {
+            if (c.second && p == FullPermille && !full) full = (c.second(*this), true);
             if (p < c.at || fired) return;
+            // The event must come while the copy runs: a copy that ended first fails the case.
+            if (readBytes(target) != "the previous patch") ADD_FAILURE() << "the copy ended before the event";
             fired = true;
             c.event(*this);
         };
         notify.progress.clear();
         if (c.at < 0) c.event(*this);
         DialogAnswerer answerer(IDOK);
-        install();
+        if (c.size > 16 * MiB) {  // past the space check, which refuses such a patch on a small disk
+            app.jobLocation = app.candidates[0];
+            ASSERT_TRUE(startWorker(app, app.patchSourcePath, target));
+            app.uiState = StateInstalling;
+        } else {
+            startInstall(app);
+        }
+        ASSERT_TRUE(notify.pumpUntilDone());
         EXPECT_EQ(app.uiState, c.state);
+        EXPECT_EQ(fired, c.event && c.at >= 0);
+        EXPECT_EQ(full, c.second != nullptr);
         EXPECT_EQ(notify.progress.empty(), c.at < 0);
         const auto seen = answerer.seen();
         ASSERT_EQ(seen.size(), c.code ? 1u : 0u);
         if (c.code) {
             EXPECT_EQ(app.statusText, c.code == ERROR_SHARING_VIOLATION ? inUse(c.code) : copyFailed(c.code));
-            EXPECT_EQ(seen[0].icon * 2 + seen[0].hasYes, c.icon * 2);
+            EXPECT_EQ(seen[0].icon, c.icon);
+            EXPECT_FALSE(seen[0].hasYes);
         }
         // The bar stays where the copy stopped.
-        EXPECT_TRUE(c.state != StateCancelled || app.progressPermille == notify.progress.back());
+        if (c.state == StateCancelled) {
+            EXPECT_EQ(app.progressPermille, notify.progress.back());
+        }
         held.reset();
-        expectFolderHolds(c.event ? "the previous patch" : std::string(64 * MiB, '\0'));
-        if (c.event) continue;  // the success: every value up to full once, and the window ready to launch
-        EXPECT_EQ(notify.progress.front() * 100000 + notify.progress.back() * 10 + app.targetExists, 10001);
+        EXPECT_EQ(isReadOnly(target), c.event != nullptr);
+        if (c.event) {
+            expectFolderHolds("the previous patch");
+            continue;
+        }
+        // The success: the new patch in place, writable, every value up to the full bar once.
+        expectFolderHolds(std::string(8 * MiB, '\0'));
+        EXPECT_EQ(notify.progress.front(), 0);
+        EXPECT_EQ(notify.progress.back(), FullPermille);
         EXPECT_TRUE(std::is_sorted(notify.progress.begin(), notify.progress.end(), std::less_equal<>()));
-        EXPECT_FALSE(app.installJob || app.workerThread);
+        EXPECT_FALSE(app.installJob);
     }
 }
 
-TEST_F(Install, SmallDriveSpaceCheckAndDiskFullMidCopy) {
-    useFolder(L"T:\\Game\\game");  // on the fixtures' 2 MiB drive
-    const uint64_t empty = freeBytesOf(L"T:\\");
-    ASSERT_LT(empty, 3 * MiB) << "T: is not the fixtures' small drive";
-    const std::string old = pattern(empty / 4, 'o');
+// A copy stuck in a read that never returns (a share that went away, a pulled stick): closing the window
+// still ends, and the thread left behind removes its partial file once it can.
+TEST_F(Install, ClosingDoesNotWaitForAStuckCopy) {
+    const std::wstring pipe = buildFolder() + L"\\fixtures\\stuck.fifo";
+    // The pipe's reader and writer, held open: the copy's own read then waits for bytes that never come.
+    OwnedFile reader(CreateFileW(pipe.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+    OwnedFile writer(CreateFileW(pipe.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader && writer) << "the fixtures' named pipe";
+    ASSERT_TRUE(startWorker(app, pipe, target));
+    HANDLE thread = nullptr;
+    DuplicateHandle(GetCurrentProcess(), app.workerThread, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0);
+    const OwnedHandle worker(thread);
+    ASSERT_TRUE(waitUntil([&] { return isExistingFile(target + L".partial"); })) << "the copy never began";
+    std::atomic<bool> stopped{false};
+    std::thread closing([&] {
+        stopWorker(app);
+        stopped = true;
+    });
+    for (int i = 0; i < 300 && !stopped; ++i) Sleep(100);
+    ASSERT_TRUE(stopped) << "closing waits for the stuck copy";
+    closing.join();
+    // Under Wine a read of a pipe cannot be cancelled (Windows cancels it): the thread is still there.
+    if (WaitForSingleObject(worker.get(), 0) == WAIT_TIMEOUT) {
+        writer.reset();  // the end of the pipe, at last
+        EXPECT_EQ(WaitForSingleObject(worker.get(), 30000), WAIT_OBJECT_0);
+    }
+    EXPECT_EQ(folderEntries(folder), Names{L"data.rpa"});
+}
+
+// The copy ends while the folder picker is open, and a folder is picked then: the outcome stays on show
+// with the folder that got the patch, and the picked one joins the locations.
+TEST_F(Install, AnOutcomeOutlastsThePickerOpenWhenItCame) {
+    const std::wstring other = normalizePath(makeGame(temp / L"Other Root"));
+    writeSparseFile(app.patchSourcePath, 8 * MiB);
+    DialogAnswerer answerer(IDOK, other, notify.finished);
+    notify.onProgress = [&](int32_t) {
+        notify.onProgress = nullptr;
+        chooseGameFolder(app);  // Ctrl+B during the copy
+    };
+    install();
+    EXPECT_EQ(app.uiState, StateCompleted);
+    EXPECT_EQ(app.progressPermille, FullPermille);
+    EXPECT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, folder));
+    EXPECT_LT(indexOfPath(app.candidates, other), app.candidates.size());
+    EXPECT_EQ(fileSizeOf(target), 8 * MiB);
+}
+
+// The fixtures' 2 MiB drive T:, a FAT32 USB stick as Windows programs see it.
+TEST_F(Install, SmallFat32DriveRefusalsAndDiskFullMidCopy) {
+    ASSERT_LT(freeBytesOf(L"T:\\"), 3 * MiB) << "T: is not the fixtures' small drive";
+    useFolder(L"T:\\Game\\game");
+    const std::string old = pattern(freeBytesOf(L"T:\\") / 4, 'o');
     writeBytes(target, old);
     const uint64_t room = freeBytesOf(L"T:\\");
-    // Fits beside the old patch only if the old patch's bytes counted as free: they do not.
-    writeSparseFile(app.patchSourcePath, room / 2 + 1);
-    DialogAnswerer answerer(IDOK);
-    startInstall(app);
-    EXPECT_TRUE(app.uiState == StateFailed && !app.installJob);
-    EXPECT_EQ(app.statusText, text(English, NotEnoughSpace));
-    // Past the check, as when another program fills the drive during the copy.
+    const struct {
+        uint64_t patch;
+        TextId refusal;
+        UINT icon;
+    } refusals[] = {
+        {4ull << 30, PatchTooLargeForFat, MB_ICONWARNING},
+        {(4ull << 30) - 1, NotEnoughSpace, MB_ICONERROR},
+        // Fits beside the old patch only if the old patch's bytes counted as free: they do not.
+        {room / 2 + 1, NotEnoughSpace, MB_ICONERROR},
+    };
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.patch);
+        writeSparseFile(app.patchSourcePath, r.patch);
+        DialogAnswerer answerer(IDOK);
+        startInstall(app);
+        EXPECT_EQ(app.uiState, StateFailed);
+        EXPECT_FALSE(app.installJob);
+        EXPECT_EQ(app.statusText, text(English, r.refusal));
+        ASSERT_EQ(answerer.seen().size(), 1u);
+        EXPECT_EQ(answerer.seen()[0].text, text(English, r.refusal));
+        EXPECT_EQ(answerer.seen()[0].icon, r.icon);
+    }
+    // Past the checks, as when another program fills the drive during the copy.
     writeSparseFile(app.patchSourcePath, room + MiB);
     ASSERT_TRUE(startWorker(app, app.patchSourcePath, target));
     app.uiState = StateInstalling;
+    DialogAnswerer answerer(IDOK);
     ASSERT_TRUE(notify.pumpUntilDone());
+    EXPECT_EQ(app.statusText, copyFailed(ERROR_DISK_FULL));
     EXPECT_EQ(freeBytesOf(L"T:\\"), room);
     EXPECT_EQ(readBytes(target), old);
-    writeSparseFile(app.patchSourcePath, room / 2 - 4096);  // fits with its margin
+    // A patch that fits with its margin only in the room of the partial file an earlier run left, which
+    // the copy replaces.
+    writeBytes(target + L".partial", std::string(room / 2, 'p'));
+    writeSparseFile(app.patchSourcePath, room / 2 - 4096);
     install();
-    EXPECT_EQ(fileSizeOf(target) * 10 + app.uiState, (room / 2 - 4096) * 10 + StateCompleted);
-    EXPECT_EQ(folderEntries(L"T:\\Game\\game"), Names{L"patch.rpa"});
-    const auto seen = answerer.seen();
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].text + seen[1].text, text(English, NotEnoughSpace) + copyFailed(ERROR_DISK_FULL));
-    EXPECT_EQ(seen[0].icon * 1000 + seen[1].icon, MB_ICONERROR * 1001u);
+    EXPECT_EQ(app.uiState, StateCompleted);
+    EXPECT_EQ(fileSizeOf(target), room / 2 - 4096);
+    EXPECT_EQ(folderEntries(folder), Names{L"patch.rpa"});
 }
 
 // At most one message per value, and within the interval of a screen refresh only the full bar.

@@ -51,6 +51,8 @@ TextTable simplifiedTexts = {
     L"启动游戏",
     L"未找到 Tavinmere.exe，无法启动游戏。",
     L"无法启动游戏，请稍后直接运行 Tavinmere.exe。",
+    L"游戏所在的驱动器使用 FAT32 文件系统，无法存放 4 GB 或更大的文件，而补丁正是这么大。请将游戏移到 NTFS 或 exFAT "
+    L"格式的驱动器后重试。",
 };
 
 TextTable traditionalTexts = {
@@ -97,6 +99,8 @@ TextTable traditionalTexts = {
     L"啟動遊戲",
     L"找不到 Tavinmere.exe，無法啟動遊戲。",
     L"無法啟動遊戲，請稍後直接執行 Tavinmere.exe。",
+    L"遊戲所在的磁碟機使用 FAT32 檔案系統，無法存放 4 GB 以上的檔案，而修補檔正是這麼大。請將遊戲移到 NTFS 或 exFAT "
+    L"格式的磁碟機後再試一次。",
 };
 
 TextTable englishTexts = {
@@ -145,6 +149,8 @@ TextTable englishTexts = {
     L"Launch game",
     L"Tavinmere.exe was not found, so the game cannot be launched.",
     L"The game could not be launched. Please run Tavinmere.exe directly.",
+    L"The game's drive uses FAT32, which cannot hold a file of 4 GB or more, and the patch is that large. Move the "
+    L"game to an NTFS or exFAT drive and try again.",
 };
 
 const wchar_t* const simplifiedFonts[] = {L"Microsoft YaHei UI", L"Microsoft YaHei", L"Microsoft JhengHei UI",

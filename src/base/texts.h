@@ -1,4 +1,4 @@
-// The three interface languages, their forty texts and their font family lists.
+// The three interface languages, their texts and their font family lists.
 #pragma once
 
 #include <windows.h>
@@ -55,13 +55,14 @@ enum TextId : int {
     LaunchGame,
     GameExeNotFound,
     LaunchFailed,
+    PatchTooLargeForFat,
     TextCount
 };
 
 using TextTable = const wchar_t* const[TextCount];
 
 // Names that assistive tools read for what the windows draw without a text, and the default actions;
-// kept apart from the forty texts above.
+// kept apart from the window's texts above.
 enum AccessibleTextId : int {
     MusicOnName = 0,
     MusicOffName,

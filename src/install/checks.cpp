@@ -3,10 +3,13 @@
 
 #include <windows.h>
 
+#include <iterator>
+
 #include "base/owned.h"
 #include "install/error_text.h"
 #include "install/installer_app.h"
 #include "install/launch.h"
+#include "install/locations.h"
 #include "install/worker.h"
 #include "locate/candidates.h"
 #include "locate/paths.h"
@@ -15,6 +18,7 @@ namespace {
 
 constexpr const wchar_t* PatchFileName = L"patch.rpa";
 constexpr uint64_t MaxSpaceMargin = 8ull * 1024 * 1024;
+constexpr uint64_t MaxFatFileBytes = 0xFFFFFFFFull;  // 4 GiB less one byte
 // Read attributes only, and share everything, so that asking never disturbs a game holding the file.
 constexpr DWORD IdentityAccess = FILE_READ_ATTRIBUTES;
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -28,7 +32,27 @@ bool enoughSpaceAt(const std::wstring& target, uint64_t patchSize) {
     ULARGE_INTEGER freeBytes{};
     // A volume that cannot be asked is not refused: the copy reports a real shortage itself.
     if (!GetDiskFreeSpaceExW(parentFolder(target).c_str(), &freeBytes, nullptr, nullptr)) return true;
-    return hasRoomForPatch(freeBytes.QuadPart, patchSize);
+    // A partial file that an earlier run left behind is replaced by this copy: its room counts as free.
+    const uint64_t stale = fileSizeOf(toLongPath(partialPathOf(target)));
+    const uint64_t available = freeBytes.QuadPart + stale < stale ? ~0ull : freeBytes.QuadPart + stale;
+    return hasRoomForPatch(available, patchSize);
+}
+
+// The file system of the volume that holds the folder ("NTFS", "FAT32", ...); empty when unknown.
+std::wstring fileSystemOf(const std::wstring& folder) {
+    wchar_t root[MAX_PATH + 1] = {};
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameW(folder.c_str(), root, static_cast<DWORD>(std::size(root))) ||
+        !GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, name, static_cast<DWORD>(std::size(name))))
+        return {};
+    return name;
+}
+
+void refuseInstall(InstallerApp& app, TextId reason, UINT icon) {
+    app.uiState = StateFailed;
+    app.statusText = text(app.language, reason);
+    showMessage(app, app.statusText.c_str(), icon);
+    requestRepaint(app);
 }
 
 }  // namespace
@@ -59,6 +83,11 @@ void refreshTargetState(InstallerApp& app) {
     if (target.empty()) return;
     app.targetExists = isExistingFile(target);
     if (app.targetExists && app.patchFound) app.targetIsSource = isSameFile(app.patchSourcePath, target);
+}
+
+bool fileSystemHolds(const std::wstring& fileSystem, uint64_t fileSize) {
+    const bool fat = equalsIgnoreCase(fileSystem, L"FAT") || equalsIgnoreCase(fileSystem, L"FAT32");
+    return !fat || fileSize <= MaxFatFileBytes;
 }
 
 bool hasRoomForPatch(uint64_t freeBytes, uint64_t patchSize) {
@@ -97,11 +126,14 @@ void startInstall(InstallerApp& app) {
         return;
     }
 
+    // A USB stick or SD card formatted FAT32 has room but cannot hold a file this large: said before
+    // the space, which would not help.
+    if (!fileSystemHolds(fileSystemOf(parentFolder(target)), app.patchSize)) {
+        refuseInstall(app, PatchTooLargeForFat, MB_ICONWARNING);
+        return;
+    }
     if (!enoughSpaceAt(target, app.patchSize)) {
-        app.uiState = StateFailed;
-        app.statusText = text(app.language, NotEnoughSpace);
-        showMessage(app, app.statusText.c_str(), MB_ICONERROR);
-        requestRepaint(app);
+        refuseInstall(app, NotEnoughSpace, MB_ICONERROR);
         return;
     }
 
@@ -128,18 +160,13 @@ void onInstallDone(InstallerApp& app) {
     const std::unique_ptr<InstallJob> job = takeFinishedJob(app);
     if (!job) return;
     const GameCandidate& location = app.jobLocation;
+    // The selection may have moved while the copy ran (F5, Ctrl+B): the outcome is shown with the folder
+    // it is about.
+    selectLocation(app, location);
 
     if (job->succeeded) {
         app.uiState = StateCompleted;
         app.progressPermille = FullPermille;
-        // The selection may have moved while the copy ran (F5, Ctrl+B): show the folder that got the
-        // patch, back in the list if a detection dropped it, so that the completed state describes it.
-        size_t index = indexOfPath(app.candidates, location.path);
-        if (index == app.candidates.size()) {
-            addCandidate(app.candidates, location.path, location.manual, location.score, location.stamp);
-            index = indexOfPath(app.candidates, location.path);
-        }
-        if (index < app.candidates.size()) app.selectedCandidate = index;
         refreshTargetState(app);
     } else if (job->cancelled) {
         app.uiState = StateCancelled;

@@ -15,6 +15,9 @@ void refreshTargetState(InstallerApp& app);
 // The new patch is written beside the old one before it replaces it, so both need room at once:
 // the patch plus a margin of its own size, at most 8 MiB, must be free.
 bool hasRoomForPatch(uint64_t freeBytes, uint64_t patchSize);
+// Whether a file system of that name ("FAT32", "NTFS", ...) can hold a file of that size: FAT and FAT32
+// end at 4 GiB less one byte.
+bool fileSystemHolds(const std::wstring& fileSystem, uint64_t fileSize);
 void startInstall(InstallerApp& app);
 // The copy's progress and its end, on the UI thread: the next state and the message or the restart
 // offer that the outcome calls for.

@@ -13,46 +13,81 @@
 
 namespace {
 
-// Under Wine on ext4, 64 to 256 KiB chunks copy as fast as CopyFileW while 512 KiB and more ran up to
-// five times slower; reading the next chunk overlapped with the write was slower too.
-constexpr DWORD ChunkBytes = 256u << 10;
+// Wine's own CopyFileW loop takes 64 KiB at a time; larger chunks ran slower on machines with fast
+// disks, where a chunk and its two copies through the kernel no longer fit the processor's cache.
+constexpr DWORD ChunkBytes = 64u << 10;
 constexpr const wchar_t* PartialSuffix = L".partial";
 // About a screen refresh: the bar moves as smoothly as it can be seen to.
 constexpr ULONGLONG ProgressIntervalMs = 15;
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// A scanner or indexer opens a freshly written file for a moment: the swap is tried again for about a
+// second before its refusal counts.
+constexpr int SwapAttempts = 9;
+constexpr DWORD SwapRetryMs = 125;
+// How long a close waits for a worker stuck in I/O before the process goes on without it.
+constexpr DWORD StopWaitMs = 3000;
+constexpr DWORD StopPollMs = 100;
+// FileRenameInfoEx and its flags, missing from older SDK headers; the structure is FILE_RENAME_INFO
+// with a DWORD of flags where ReplaceIfExists is.
+constexpr auto RenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+constexpr DWORD RenameReplaceIfExists = 0x1;
+constexpr DWORD RenamePosixSemantics = 0x2;
+constexpr DWORD RenameIgnoreReadOnly = 0x40;
 
-// Deletes the partial file when its handle closes: exactly the file this copy wrote.
-DWORD discard(HANDLE partial, DWORD code) {
+// Whether the file goes when its last handle closes; set from its creation, so that however the
+// process ends, even killed, exactly the file this copy wrote goes with it.
+bool markForDeletion(HANDLE file, bool remove) {
     FILE_DISPOSITION_INFO disposition{};
-    disposition.DeleteFile = TRUE;
-    SetFileInformationByHandle(partial, FileDispositionInfo, &disposition, sizeof(disposition));
+    disposition.DeleteFile = remove ? TRUE : FALSE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
+}
+
+DWORD discard(HANDLE partial, DWORD code) {
+    markForDeletion(partial, true);
     return code;
 }
 
 bool isDiskFull(DWORD code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
+bool isRefusal(DWORD code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED; }
+bool cancelled(const InstallJob& job) { return job.cancelRequested.load() != 0; }
 
-// Opens an existing target the way the final rename will need it, and closes it again unchanged: the
-// game holding it open (sharing violation) or a file or folder the user may not write (access
-// denied) is refused here, before a byte is copied. 0 when there is no target or nothing refuses.
+// Opens an existing target for the deletion the final rename does, and closes it again unchanged: the
+// game holding it open (sharing violation) or a file the user may not replace (access denied) is
+// refused here, before a byte is copied. Not for writing: Windows refuses that on a read-only file
+// whatever the user's rights, and the swap replaces a read-only patch like any other.
 DWORD probeTarget(const std::wstring& longTarget) {
-    if (GetFileAttributesW(longTarget.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
-    const OwnedFile target(CreateFileW(longTarget.c_str(), FILE_WRITE_DATA | DELETE, ShareAll, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    const OwnedFile target(
+        CreateFileW(longTarget.c_str(), DELETE, ShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return target ? 0 : GetLastError();
+}
+
+DWORD renameHandle(HANDLE file, const std::wstring& target, FILE_INFO_BY_HANDLE_CLASS kind, DWORD flags) {
+    const size_t nameBytes = target.size() * sizeof(wchar_t);
+    std::vector<unsigned char> block(sizeof(FILE_RENAME_INFO) + nameBytes);  // zeros end the name
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(block.data());
+    std::memcpy(block.data(), &flags, sizeof(flags));  // ReplaceIfExists is the first byte of the flags
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->FileName, target.c_str(), nameBytes);
+    if (!SetFileInformationByHandle(file, kind, info, static_cast<DWORD>(block.size()))) return GetLastError();
+    return 0;
 }
 
 // Renames the open partial file over the target: the file this copy wrote, whatever happened to its
 // name meanwhile. One rename, atomic on NTFS: the target is either the previous patch or the new one.
-DWORD renameOver(HANDLE partial, const std::wstring& target) {
-    const size_t nameBytes = target.size() * sizeof(wchar_t);
-    std::vector<unsigned char> block(sizeof(FILE_RENAME_INFO) + nameBytes);  // zeros end the name
-    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(block.data());
-    info->ReplaceIfExists = TRUE;
-    info->FileNameLength = static_cast<DWORD>(nameBytes);
-    std::memcpy(info->FileName, target.c_str(), nameBytes);
-    if (!SetFileInformationByHandle(partial, FileRenameInfo, info, static_cast<DWORD>(block.size())))
+// POSIX semantics let the swap pass a reader that shares deletion (an indexer), and replace a read-only
+// patch; where the file system or Windows has no such rename (FAT, exFAT, network shares, Windows 10
+// before 1809, Wine), the read-only attribute is cleared for a plain rename and put back if it fails.
+DWORD swapIn(HANDLE partial, const std::wstring& target, DWORD targetAttributes) {
+    const DWORD code = renameHandle(partial, target, RenameInfoEx,
+                                    RenameReplaceIfExists | RenamePosixSemantics | RenameIgnoreReadOnly);
+    if (code == 0 || isRefusal(code)) return code;
+    const bool readOnly =
+        targetAttributes != INVALID_FILE_ATTRIBUTES && (targetAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && !SetFileAttributesW(target.c_str(), targetAttributes & ~FILE_ATTRIBUTE_READONLY))
         return GetLastError();
-    return 0;
+    const DWORD plain = renameHandle(partial, target, FileRenameInfo, RenameReplaceIfExists);
+    if (plain != 0 && readOnly) SetFileAttributesW(target.c_str(), targetAttributes);
+    return plain;
 }
 
 // Writes all of a chunk; a drive that fills up may take part of it, and writing the rest tells why.
@@ -71,6 +106,60 @@ void joinWorker(InstallerApp& app) {
     WaitForSingleObject(app.workerThread, INFINITE);
     CloseHandle(app.workerThread);
     app.workerThread = nullptr;
+}
+
+// Writes the whole source into the partial file, on disk and as large as the source now is: a copy
+// that is cut short or outgrown is never put in the patch's place. A cancel that comes during the
+// flush, seconds on a USB stick with the bar full, still counts.
+DWORD fillPartial(InstallJob& job, HANDLE in, HANDLE out, LARGE_INTEGER total, const std::wstring& longSource) {
+    // The whole size up front, so that a drive that cannot hold it fails now rather than minutes into
+    // the copy. A file system that cannot reserve space is no reason to stop (Wine 8 cannot at all;
+    // there a full drive shows as the write that fails).
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize = total;
+    if (!SetFileInformationByHandle(out, FileAllocationInfo, &allocation, sizeof(allocation))) {
+        const DWORD code = GetLastError();
+        if (isDiskFull(code)) return code;
+    }
+
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[ChunkBytes]);
+    if (!buffer) return ERROR_NOT_ENOUGH_MEMORY;
+    LARGE_INTEGER done{};
+    DWORD reason = CALLBACK_STREAM_SWITCH;
+    bool reporting = true;
+    for (;;) {
+        if (reporting) {
+            const DWORD answer = copyProgress(total, done, total, done, 1, reason, in, out, &job);
+            if (answer == PROGRESS_CANCEL || answer == PROGRESS_STOP) return ERROR_REQUEST_ABORTED;
+            reporting = answer != PROGRESS_QUIET;
+        }
+        reason = CALLBACK_CHUNK_FINISHED;
+        DWORD got = 0;
+        if (!ReadFile(in, buffer.get(), ChunkBytes, &got, nullptr)) return GetLastError();
+        if (got == 0) break;
+        if (const DWORD code = writeAll(out, buffer.get(), got)) return code;
+        done.QuadPart += got;
+    }
+    if (!FlushFileBuffers(out)) return GetLastError();
+    if (static_cast<uint64_t>(done.QuadPart) != fileSizeOf(longSource)) return ERROR_WRITE_FAULT;
+    return cancelled(job) ? ERROR_REQUEST_ABORTED : 0;
+}
+
+DWORD swapWithRetries(InstallJob& job, HANDLE partial, const std::wstring& longTarget, DWORD targetAttributes) {
+    // A file marked for deletion cannot be renamed.
+    if (!markForDeletion(partial, false)) return GetLastError();
+    DWORD code = 0;
+    for (int attempt = 1;; ++attempt) {
+        code = swapIn(partial, longTarget, targetAttributes);
+        if (!isRefusal(code) || attempt == SwapAttempts) break;
+        if (cancelled(job)) return ERROR_REQUEST_ABORTED;
+        Sleep(SwapRetryMs);
+    }
+    // The target could be opened for this very rename before the copy and the folder took the partial
+    // file, so a refusal that lasts is a program that opened the target since: the game, not missing
+    // rights. (Wine refuses to rename over a file that is open, however it is shared.)
+    if (code == ERROR_ACCESS_DENIED && targetAttributes != INVALID_FILE_ATTRIBUTES) return ERROR_SHARING_VIOLATION;
+    return code;
 }
 
 }  // namespace
@@ -92,59 +181,24 @@ DWORD copyJobFile(InstallJob& job) {
     FILETIME lastWrite{};
     GetFileTime(in.get(), nullptr, nullptr, &lastWrite);
 
-    const bool targetExisted = GetFileAttributesW(longTarget.c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (const DWORD refused = probeTarget(longTarget)) return refused;
+    const DWORD targetAttributes = GetFileAttributesW(longTarget.c_str());
+    if (targetAttributes != INVALID_FILE_ATTRIBUTES) {
+        if (const DWORD refused = probeTarget(longTarget)) return refused;
+    }
 
-    // CREATE_ALWAYS replaces a partial file that a killed run left behind. Only a rename or delete may
+    // CREATE_ALWAYS replaces a partial file that an earlier run left behind. Only a rename or delete may
     // share it while it is written.
     const OwnedFile out(CreateFileW(longPartial.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) return GetLastError();
+    markForDeletion(out.get(), true);
 
-    // The whole size up front, so that a drive that cannot hold it fails now rather than minutes into
-    // the copy. A file system that cannot reserve space is no reason to stop (Wine 8 cannot at all;
-    // there a full drive shows as the write that fails).
-    FILE_ALLOCATION_INFO allocation{};
-    allocation.AllocationSize = total;
-    if (!SetFileInformationByHandle(out.get(), FileAllocationInfo, &allocation, sizeof(allocation))) {
-        const DWORD code = GetLastError();
-        if (isDiskFull(code)) return discard(out.get(), code);
+    DWORD code = fillPartial(job, in.get(), out.get(), total, longSource);
+    if (code == 0) {
+        SetFileTime(out.get(), nullptr, nullptr, &lastWrite);
+        code = swapWithRetries(job, out.get(), longTarget, targetAttributes);
     }
-
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[ChunkBytes]);
-    if (!buffer) return discard(out.get(), ERROR_NOT_ENOUGH_MEMORY);
-
-    LARGE_INTEGER done{};
-    DWORD reason = CALLBACK_STREAM_SWITCH;
-    bool reporting = true;
-    for (;;) {
-        if (reporting) {
-            const DWORD answer = copyProgress(total, done, total, done, 1, reason, in.get(), out.get(), &job);
-            if (answer == PROGRESS_CANCEL || answer == PROGRESS_STOP) return discard(out.get(), ERROR_REQUEST_ABORTED);
-            reporting = answer != PROGRESS_QUIET;
-        }
-        reason = CALLBACK_CHUNK_FINISHED;
-        DWORD got = 0;
-        if (!ReadFile(in.get(), buffer.get(), ChunkBytes, &got, nullptr)) return discard(out.get(), GetLastError());
-        if (got == 0) break;
-        if (const DWORD code = writeAll(out.get(), buffer.get(), got)) return discard(out.get(), code);
-        done.QuadPart += got;
-    }
-
-    // On disk before it can replace anything, and as large as the source now is: a copy that is cut
-    // short or outgrown is never put in the patch's place.
-    if (!FlushFileBuffers(out.get())) return discard(out.get(), GetLastError());
-    if (static_cast<uint64_t>(done.QuadPart) != fileSizeOf(longSource)) return discard(out.get(), ERROR_WRITE_FAULT);
-    SetFileTime(out.get(), nullptr, nullptr, &lastWrite);
-
-    if (DWORD code = renameOver(out.get(), longTarget)) {
-        // The target could be opened for this very rename a moment ago and the folder took the partial
-        // file, so a refusal now is a program that opened the target since: the game, not missing rights.
-        // (Windows and Wine both refuse to rename over a file that is open.)
-        if (code == ERROR_ACCESS_DENIED && targetExisted) code = ERROR_SHARING_VIOLATION;
-        return discard(out.get(), code);
-    }
-    return 0;
+    return code ? discard(out.get(), code) : 0;
 }
 
 bool startWorker(InstallerApp& app, const std::wstring& source, const std::wstring& target) {
@@ -214,6 +268,21 @@ std::unique_ptr<InstallJob> takeFinishedJob(InstallerApp& app) {
 
 void stopWorker(InstallerApp& app) {
     requestCancel(app);
-    joinWorker(app);
+    if (app.workerThread) {
+        // A worker normally sees the cancel within a chunk. One blocked in I/O (a share that went away, a
+        // pulled USB stick) has that I/O cancelled; one that still does not end is left to the end of the
+        // process, so that closing the window never hangs. Its partial file goes with the process.
+        const ULONGLONG end = GetTickCount64() + StopWaitMs;
+        DWORD waited = WaitForSingleObject(app.workerThread, StopPollMs);
+        for (; waited == WAIT_TIMEOUT && GetTickCount64() < end;
+             waited = WaitForSingleObject(app.workerThread, StopPollMs))
+            CancelSynchronousIo(app.workerThread);
+        CloseHandle(app.workerThread);
+        app.workerThread = nullptr;
+        if (waited != WAIT_OBJECT_0) {
+            static_cast<void>(app.installJob.release());  // still the running thread's
+            return;
+        }
+    }
     app.installJob.reset();
 }

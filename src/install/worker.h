@@ -34,8 +34,9 @@ bool startWorker(InstallerApp& app, const std::wstring& source, const std::wstri
 DWORD WINAPI copyWorkerMain(LPVOID job);
 // Copies the job's source to its target: refuses first what would make the final swap fail, writes
 // the partial file, flushes it, checks its size and only then replaces the target with it in one
-// step. Until then the target is untouched; on every failure the partial file is removed. Calls
-// copyProgress before the first chunk and after every one. Returns the Win32 code, 0 on success.
+// step. Until then the target is untouched, attributes included; the partial file is removed on every
+// failure, and by the system if the process dies. Calls copyProgress before the first chunk and after
+// every one. Returns the Win32 code, 0 on success.
 DWORD copyJobFile(InstallJob& job);
 DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalBytesTransferred, LARGE_INTEGER streamSize,
                             LARGE_INTEGER streamBytesTransferred, DWORD streamNumber, DWORD callbackReason,
@@ -43,4 +44,5 @@ DWORD CALLBACK copyProgress(LARGE_INTEGER totalFileSize, LARGE_INTEGER totalByte
 void requestCancel(InstallerApp& app);
 // Waits for the worker to end and hands over its job; null when there is none.
 std::unique_ptr<InstallJob> takeFinishedJob(InstallerApp& app);
+// Cancels and ends the worker; one that a few seconds of cancelled I/O do not end is left running.
 void stopWorker(InstallerApp& app);

@@ -22,8 +22,8 @@ scenario_detect_install_launch() {
   expect_exit_code 0
 }
 
-# An update ended from outside mid-copy (Task Manager, a crash) keeps the old patch; the next run
-# removes what the killed one left and installs. Driven by an assistive tool's actions.
+# An update ended from outside mid-copy (Task Manager, a crash) keeps the old patch and leaves nothing
+# else, at once; the next run installs. Driven by an assistive tool's actions.
 scenario_update_killed_mid_copy() {
   head -c 65536 /dev/urandom >"$GAME_ROOT/game/patch.rpa" && cp "$GAME_ROOT/game/patch.rpa" "$OUT/old-patch"
   # A patch whose copy lasts a while (sparse: cheap to make, real bytes to copy).
@@ -34,16 +34,41 @@ scenario_update_killed_mid_copy() {
   wait_window $MAIN
   shows "A patch already exists there and will be overwritten"
   probe press $MAIN "Install patch" || fail "'Install patch' cannot be pressed"
-  for _ in $(seq 100); do [ -s "$GAME_ROOT/game/patch.rpa.partial" ] && break; sleep 0.1; done
+  wait_for 30 test -s "$GAME_ROOT/game/patch.rpa.partial" || fail "the copy never began"
   probe kill $MAIN || fail "the installer could not be ended"
   expect_exit_code any
+  game_folder_holds "archive.rpa patch.rpa scripts.rpa"
   same_file "$OUT/old-patch" "$GAME_ROOT/game/patch.rpa"
   start_installer --lang en
   wait_window $MAIN
   probe press $MAIN "Install patch" || fail "'Install patch' cannot be pressed"
   shows "$DONE" 120000
-  [ "$(ls "$GAME_ROOT/game" | tr '\n' ' ')" = "archive.rpa patch.rpa scripts.rpa " ] || fail "more than the patch was left"
+  game_folder_holds "archive.rpa patch.rpa scripts.rpa"
   same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
+}
+
+# A player (not root, whose writes Wine lets through) updates a read-only old patch: replaced without a
+# message or an offer to restart as administrator, and the new patch is not read-only. Wine keeps the
+# read-only attribute in the mode bits.
+scenario_read_only_update_as_a_player() {
+  id tavinplayer >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin tavinplayer
+  printf 'the previous patch' >"$GAME_ROOT/game/patch.rpa" && chmod a-w "$GAME_ROOT/game/patch.rpa"
+  /usr/bin/wineserver -k
+  mkdir -p "$OUT/tmp" && chown -R tavinplayer: "$OUT"
+  as_player() { runuser -u tavinplayer -- env TMPDIR="$OUT/tmp" HOME="$OUT" "$@"; }
+  (cd "$EXTRACTED" && exec runuser -u tavinplayer -- env TMPDIR="$OUT/tmp" HOME="$OUT" "$WINE" \
+    TavinMere-Patch-Installer.exe --lang en </dev/null >>"$OUT/installer.log" 2>&1) &
+  INSTALLER_PID=$!
+  probe() { as_player "$WINE" "$BUILD/tests/e2e_probe.exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+  wait_window $MAIN
+  shows "A patch already exists there and will be overwritten"
+  probe press $MAIN "Install patch" || fail "'Install patch' cannot be pressed"
+  shows "$DONE"
+  probe wait '#32770' 1 && fail "a message box came up"
+  same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
+  [ -w "$GAME_ROOT/game/patch.rpa" ] || as_player test -w "$GAME_ROOT/game/patch.rpa" || fail "the new patch is read-only"
+  probe close $MAIN
+  expect_exit_code 0
 }
 
 # A DLL planted beside the installer under the name of any DLL a run loads (as Wine reports them) is

@@ -200,6 +200,22 @@ UINT iconOf(HWND box) {
     return 0;
 }
 
+// The folder picker's name field.
+HWND visibleEdit(HWND dialog) {
+    HWND found = nullptr;
+    EnumChildWindows(
+        dialog,
+        [](HWND c, LPARAM out) {
+            wchar_t name[16] = {};
+            GetClassNameW(c, name, 16);
+            if (_wcsicmp(name, L"Edit") || !IsWindowVisible(c)) return TRUE;
+            *reinterpret_cast<HWND*>(out) = c;
+            return FALSE;
+        },
+        LPARAM(&found));
+    return found;
+}
+
 }  // namespace
 
 std::vector<AccessibleChild> accessibleChildren(HWND window) {
@@ -261,7 +277,8 @@ HRESULT doDefaultAction(HWND window, long childId) {
     return client ? client->accDoDefaultAction(child(childId)) : E_FAIL;
 }
 
-DialogAnswerer::DialogAnswerer(int answer) : answer_(answer), thread_([this] { run(); }) {}
+DialogAnswerer::DialogAnswerer(int answer, std::wstring pickedFolder, HANDLE pickWhen)
+    : answer_(answer), pickedFolder_(std::move(pickedFolder)), pickWhen_(pickWhen), thread_([this] { run(); }) {}
 
 DialogAnswerer::~DialogAnswerer() {
     stop_ = true;
@@ -277,12 +294,12 @@ void DialogAnswerer::run() {
     for (HWND answered = nullptr; !stop_; Sleep(10)) {
         HWND dialog = findWindow(L"#32770", GetCurrentProcessId());
         if (!dialog || dialog == answered) continue;
-        Sleep(50);  // the text and buttons are set while the dialog is being created
         Seen s;
         s.caption = windowText(dialog);
+        wchar_t text[2048] = {};
         if (GetDlgItem(dialog, 0xFFFF)) {  // a message box
-            wchar_t text[2048] = {};
-            GetDlgItemTextW(dialog, 0xFFFF, text, 2048);
+            // Its text is set while it is being created.
+            if (!GetDlgItemTextW(dialog, 0xFFFF, text, 2048)) continue;
             s.text = text;
             s.icon = iconOf(dialog);
             s.hasYes = GetDlgItem(dialog, IDYES) != nullptr;
@@ -290,8 +307,13 @@ void DialogAnswerer::run() {
                 if ((GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
                     s.defaultButton = id;
             PostMessageW(dialog, WM_COMMAND, s.hasYes ? answer_ : IDOK, 0);
-        } else {
+        } else if (pickedFolder_.empty()) {
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        } else {
+            HWND edit = visibleEdit(dialog);
+            if (!edit || (pickWhen_ && WaitForSingleObject(pickWhen_, 0) != WAIT_OBJECT_0)) continue;
+            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(pickedFolder_.c_str()));
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         }
         answered = dialog;
         std::lock_guard<std::mutex> lock(mutex_);
@@ -311,6 +333,7 @@ NotifyWindow::NotifyWindow(InstallerApp& a) : app(a) {
         } else if (message == WM_INSTALL_DONE) {
             onInstallDone(self->app);
             ++self->doneCount;
+            SetEvent(self->finished);
         } else if (message == WM_CLOSE) {
             self->closeRequested = true;
         } else {
@@ -331,6 +354,7 @@ NotifyWindow::~NotifyWindow() {
     stopWorker(app);
     DestroyWindow(window);
     pumpMessages(0);
+    CloseHandle(finished);
 }
 
 bool NotifyWindow::pumpUntilDone(DWORD timeoutMs) {
@@ -340,6 +364,12 @@ bool NotifyWindow::pumpUntilDone(DWORD timeoutMs) {
         pumpMessages(0);
     }
     return doneCount > before;
+}
+
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; !condition(); Sleep(10))
+        if (GetTickCount64() >= end) return false;
+    return true;
 }
 
 void pumpMessages(DWORD ms) {

@@ -90,7 +90,8 @@ long navigate(HWND window, long from, long direction);
 HRESULT doDefaultAction(HWND window, long childId);
 
 // Answers every dialog of this process and keeps what each one showed: message boxes get the answer
-// (OK when they have no Yes), other dialogs (the folder picker) are cancelled.
+// (OK when they have no Yes); the folder picker gets the folder typed in once `pickWhen` (if any) is
+// signalled, or is cancelled when there is no folder to give.
 class DialogAnswerer {
 public:
     struct Seen {
@@ -100,7 +101,7 @@ public:
         int defaultButton = 0;  // IDYES, IDNO or IDOK, as drawn
         bool hasYes = false;
     };
-    explicit DialogAnswerer(int answer);
+    explicit DialogAnswerer(int answer, std::wstring pickedFolder = {}, HANDLE pickWhen = nullptr);
     ~DialogAnswerer();
     DialogAnswerer(const DialogAnswerer&) = delete;
     DialogAnswerer& operator=(const DialogAnswerer&) = delete;
@@ -109,6 +110,8 @@ public:
 private:
     void run();
     int answer_;
+    std::wstring pickedFolder_;
+    HANDLE pickWhen_;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::vector<Seen> seen_;
@@ -122,6 +125,7 @@ struct NotifyWindow {
     HWND window = nullptr;
     std::vector<int32_t> progress;  // every progress value in the order of arrival
     int doneCount = 0;
+    HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set once an end message was handled
     bool closeRequested = false;
     std::function<void(int32_t)> onProgress;  // runs after the real handler, on this thread
 
@@ -133,6 +137,8 @@ struct NotifyWindow {
     bool pumpUntilDone(DWORD timeoutMs = 120000);
 };
 
+// Polls the condition until it holds (true) or the time is out (false).
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
 // Pumps this thread's messages for a while.
 void pumpMessages(DWORD ms);
 // Whether the window has asked to be drawn again; settle() marks it drawn.
