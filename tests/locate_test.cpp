@@ -27,14 +27,6 @@ size_t indexIn(const Strings& list, const std::wstring& path) {
 
 std::wstring game(const std::wstring& root) { return normalizePath(makeGame(root)); }
 
-// A C: path as Steam would write it on the Linux side: through the prefix's drive_c folder rather than
-// Wine's c: link, whose colon would split a list of paths.
-std::string linuxPathOf(const std::wstring& path) {
-    std::string name = unixPathOf(path);
-    const size_t link = name.find("/dosdevices/c:/");
-    return link == std::string::npos ? name : name.replace(link, 15, "/drive_c/");
-}
-
 std::wstring describe(const GameCandidate& c) {
     return c.path + L" " + std::to_wstring(c.manual) + L" " + std::to_wstring(c.score) + L" " +
            std::to_wstring(c.stamp);
@@ -229,9 +221,10 @@ TEST_F(World, LibrariesFromNestedAndFlatFilesInFirstPlaceOrder) {
     EXPECT_EQ(findSteamLibraries()[0] + findSteamLibraries()[1], steam + libA);
 }
 
-// Under Wine, after the roots Windows knows of: the home's Steam folders in their order (Wine gives the
-// home as an NT path), then the client Proton names with the libraries its file names by Linux path, then
-// Proton's libraries, named as Steam names them (by their steamapps folder) or by themselves.
+// Under Wine, after the roots Windows knows of: the home's Steam folders in their order, then the client
+// Proton names with the libraries its file names by Linux path, then Proton's libraries, named as Steam
+// names them (by their steamapps folder) or by themselves. Wine derives the home from the HOME a process
+// starts with from Linux, so the test sets it as Wine writes it.
 TEST_F(World, LinuxSideRootsAfterTheWindowsOnesInTheirOrder) {
     const std::wstring home = dir / L"home", client = dir / L"client";
     Strings roots{dir / L"Windows Steam"};
@@ -246,11 +239,11 @@ TEST_F(World, LinuxSideRootsAfterTheWindowsOnesInTheirOrder) {
         expected.push_back(game(root + L"\\steamapps\\common\\TavinMere") + L" 0 500 0");
     setSteamPath(roots[0]);
     writeBytes(client + L"\\steamapps\\libraryfolders.vdf",
-               "\"LibraryFolders\" { \"contentstatsid\" \"-8\" \"1\" { \"path\" \"" + linuxPathOf(roots[9]) + "\" } }");
+               "\"LibraryFolders\" { \"contentstatsid\" \"-8\" \"1\" { \"path\" \"" + unixPathOf(roots[9]) + "\" } }");
     const std::pair<const wchar_t*, std::wstring> variables[] = {
-        {L"STEAM_COMPAT_CLIENT_INSTALL_PATH", widen(linuxPathOf(client))},
+        {L"STEAM_COMPAT_CLIENT_INSTALL_PATH", widen(unixPathOf(client))},
         {L"STEAM_COMPAT_LIBRARY_PATHS",
-         widen(linuxPathOf(roots[10] + L"\\steamapps") + ":/nowhere:" + linuxPathOf(roots[11]))},
+         widen(unixPathOf(roots[10] + L"\\steamapps") + ":/nowhere:" + unixPathOf(roots[11]))},
         {L"WINEHOMEDIR", L"\\??\\" + home}};
     wchar_t saved[MAX_PATH] = {};
     GetEnvironmentVariableW(L"WINEHOMEDIR", saved, MAX_PATH);

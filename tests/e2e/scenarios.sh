@@ -86,7 +86,8 @@ scenario_planted_dlls() {
 # A player on Linux with no Steam on the Windows side: the native client in the home with its usual
 # symlinks, the installer started as Proton starts a program (HOME, from which Wine derives the home,
 # and Proton's variables), a library on an SD card named by its Linux path, and one on a disk that no
-# drive reaches in a sandboxed prefix (no Z:, the home behind H:). The symlinked Steam counts once.
+# drive reaches in a sandboxed prefix (no Z:, the home behind H:). The symlinked Steam counts once (its
+# links made here: Wine 8's CreateSymbolicLinkW reports success and makes none).
 scenario_linux_home() {
   local home=$OUT/home steam=$OUT/home/.local/share/Steam sd="$OUT/home/media/SD card 游戏" outside=$OUT/outside lib
   for lib in "$steam" "$sd" "$outside"; do
