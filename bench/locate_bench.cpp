@@ -20,6 +20,13 @@ using Clock = std::chrono::steady_clock;
 constexpr int Runs = 7;
 constexpr int DriveCounts[] = {1, 8, 24};
 constexpr int LibraryCounts[] = {1, 10, 50};
+constexpr const wchar_t* HomeSteamFolders[] = {L".local\\share\\Steam",
+                                               L".steam\\steam",
+                                               L".steam\\root",
+                                               L".steam\\debian-installation",
+                                               L".var\\app\\com.valvesoftware.Steam\\.local\\share\\Steam",
+                                               L".var\\app\\com.valvesoftware.Steam\\data\\Steam",
+                                               L"snap\\steam\\common\\.local\\share\\Steam"};
 
 bool makeLibrary(const std::wstring& library) {
     makeGame(library + L"\\steamapps\\common\\TavinMere");
@@ -89,6 +96,20 @@ int main() {
             if (driveCount < wanted) std::printf("        (only %d free drive letters from G:)\n", driveCount - 1);
         }
         std::printf("median of %d runs each\n", Runs);
+
+        // A player under Wine on Linux: every Steam folder of the home there, Proton's client and one
+        // library named by their Linux paths, the same library named in libraryfolders.vdf by its Linux path.
+        const std::wstring home = root + L"\\home";
+        for (const wchar_t* folder : HomeSteamFolders) makeDirs(home + L"\\" + folder + L"\\steamapps");
+        const std::string library = unixPathOf(libraries[0]);
+        writeBytes(steam + L"\\steamapps\\libraryfolders.vdf",
+                   "\"libraryfolders\" { \"1\" { \"path\" \"" + library + "\" } }");
+        SetEnvironmentVariableW(L"WINEHOMEDIR", (L"\\??\\" + home).c_str());
+        SetEnvironmentVariableW(L"STEAM_COMPAT_CLIENT_INSTALL_PATH", widen(unixPathOf(steam)).c_str());
+        SetEnvironmentVariableW(L"STEAM_COMPAT_LIBRARY_PATHS", widen(library + "/steamapps").c_str());
+        size_t found = 0;
+        const double ms = medianMs(app, found);
+        std::printf("with the Linux side's roots and 1 library: %.3f ms/run, %zu candidates\n", ms, found);
     }
     world::clearSteamRegistry();
     removeTree(root);

@@ -183,6 +183,17 @@ TEST(GameFolder, RootArchivesExecutableAndTheFiveStartingFolders) {
     EXPECT_EQ(resolveGameFolder(deep), normalizePath(deep + L"\\TavinMere\\game"));
 }
 
+// The manifest names one folder inside common: a value that would lead elsewhere leaves the default name.
+TEST(Manifest, InstallDirLeadingOutOfCommonLeavesTheDefault) {
+    TempDir dir;
+    makeDirs(dir / L"steamapps");
+    for (const std::string value :
+         {"", "..\\\\..\\\\..\\\\Victim", "../Victim", "..", ".", "D:Victim", "C:\\\\Victim"}) {
+        writeBytes(dir / L"steamapps\\appmanifest_2719305.acf", "\"AppState\" { \"installdir\" \"" + value + "\" }");
+        EXPECT_EQ(manifestCandidates(dir.path()).first.path, dir / L"steamapps\\common\\TavinMere\\game") << value;
+    }
+}
+
 TEST_F(World, LibrariesFromNestedAndFlatFilesInFirstPlaceOrder) {
     const std::wstring steam = dir / L"Steam", second = dir / L"Second Steam", libA = dir / L"Lib A";
     const std::wstring libB = dir / L"Lib B";
@@ -208,6 +219,38 @@ TEST_F(World, LibrariesFromNestedAndFlatFilesInFirstPlaceOrder) {
     writeBytes(steam + L"\\steamapps\\libraryfolders.vdf",
                narrow(world::nestedLibraryFolders({steam + L"\\", steam + L"\\steamapps\\..", libA, steam})));
     EXPECT_EQ(findSteamLibraries()[0] + findSteamLibraries()[1], steam + libA);
+}
+
+// Under Wine, after the roots Windows knows of: the home's Steam folders in their order, then the client
+// Proton names with the libraries its file names by Linux path, then Proton's libraries, named as Steam
+// names them (by their steamapps folder) or by themselves. Wine derives the home from the HOME a process
+// starts with from Linux, so the test sets it as Wine writes it.
+TEST_F(World, LinuxSideRootsAfterTheWindowsOnesInTheirOrder) {
+    const std::wstring home = dir / L"home", client = dir / L"client";
+    Strings roots{dir / L"Windows Steam"};
+    for (const wchar_t* f :
+         {L".local\\share\\Steam", L".steam\\steam", L".steam\\root", L".steam\\debian-installation",
+          L".var\\app\\com.valvesoftware.Steam\\.local\\share\\Steam",
+          L".var\\app\\com.valvesoftware.Steam\\data\\Steam", L"snap\\steam\\common\\.local\\share\\Steam"})
+        roots.push_back(home + L"\\" + f);
+    roots.insert(roots.end(), {client, dir / L"SD card 游戏", dir / L"Proton Lib", dir / L"Proton Lib 2"});
+    Strings expected;
+    for (const std::wstring& root : roots)
+        expected.push_back(game(root + L"\\steamapps\\common\\TavinMere") + L" 0 500 0");
+    setSteamPath(roots[0]);
+    writeBytes(client + L"\\steamapps\\libraryfolders.vdf",
+               "\"LibraryFolders\" { \"contentstatsid\" \"-8\" \"1\" { \"path\" \"" + unixPathOf(roots[9]) + "\" } }");
+    const std::pair<const wchar_t*, std::wstring> variables[] = {
+        {L"STEAM_COMPAT_CLIENT_INSTALL_PATH", widen(unixPathOf(client))},
+        {L"STEAM_COMPAT_LIBRARY_PATHS",
+         widen(unixPathOf(roots[10] + L"\\steamapps") + ":/nowhere:" + unixPathOf(roots[11]))},
+        {L"WINEHOMEDIR", L"\\??\\" + home}};
+    wchar_t saved[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"WINEHOMEDIR", saved, MAX_PATH);
+    for (const auto& [name, value] : variables) SetEnvironmentVariableW(name, value.c_str());
+    EXPECT_EQ(detect(L""), expected);
+    for (const auto& [name, value] : variables) SetEnvironmentVariableW(name, nullptr);
+    SetEnvironmentVariableW(L"WINEHOMEDIR", saved);
 }
 
 TEST_F(World, EverySourceRankedAndMergedToItsBest) {

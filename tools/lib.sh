@@ -5,6 +5,8 @@ WINE=/usr/lib/wine/wine64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES='mscoree,mshtml='
 export WINEARCH=win64
+# Wine reads and writes Linux names in the locale's code page; UTF-8, as on the players' machines.
+export LC_ALL=C.UTF-8
 
 # The tests and benchmarks get a silent sound card: ALSA's default output discards what it is given,
 # so the music plays without a device and without ALSA's complaints about the missing one.

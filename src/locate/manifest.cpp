@@ -34,6 +34,12 @@ bool holdsGameArchive(const std::wstring& folder) {
 
 std::wstring manifestName() { return std::wstring(L"appmanifest_") + SteamAppId + L".acf"; }
 
+// One folder inside common: a damaged or planted manifest must not lead the patch out of the library
+// with a separator, a drive or a dot folder.
+bool namesOneFolder(const std::wstring& dir) {
+    return !dir.empty() && dir.find_first_of(L"\\/:") == std::wstring::npos && dir != L"." && dir != L"..";
+}
+
 }  // namespace
 
 std::wstring gameRootOf(const std::wstring& path) {
@@ -78,7 +84,7 @@ ManifestLocations manifestCandidates(const std::wstring& library) {
         const std::vector<std::wstring> tokens = extractQuotedStrings(readTextFile(manifest));
         for (size_t i = 1; i < tokens.size(); ++i) {
             if (!equalsIgnoreCase(tokens[i - 1], L"installdir")) continue;
-            if (!tokens[i].empty()) dir = tokens[i];
+            if (namesOneFolder(tokens[i])) dir = tokens[i];
             break;
         }
         WIN32_FILE_ATTRIBUTE_DATA data{};

@@ -6,6 +6,9 @@
 #include <cwctype>
 #include <vector>
 
+#include "base/owned.h"
+#include "base/win32.h"
+
 namespace {
 
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
@@ -87,4 +90,44 @@ uint64_t fileSizeOf(const std::wstring& path) {
 bool isExistingFile(const std::wstring& path) {
     // INVALID_FILE_ATTRIBUTES has the directory bit set, so a failed query counts as absent.
     return (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+FileIdentity fileIdentityOf(const std::wstring& path) {
+    // Read attributes only and share everything, so that asking never disturbs a program holding the
+    // file; a folder opens only with backup semantics.
+    const OwnedFile file(CreateFileW(toLongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !GetFileInformationByHandle(file.get(), &info)) return {};
+    return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, true};
+}
+
+bool sameFileIdentity(const FileIdentity& a, const FileIdentity& b) {
+    return a.known && b.known && a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+bool runningUnderWine() {
+    using Version = const char*(CDECL*)();
+    return procAddress<Version>(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+std::wstring dosPathOfLinuxPath(const std::wstring& linuxPath) {
+    using DosFileName = WCHAR*(CDECL*)(const char*);
+    const auto toDos = procAddress<DosFileName>(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name");
+    if (!toDos || linuxPath.empty() || linuxPath[0] != L'/') return {};
+    // Wine reads the name in the locale's code page, which is UTF-8 on any current Linux.
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, linuxPath.data(), static_cast<int>(linuxPath.size()), nullptr, 0,
+                                          nullptr, nullptr);
+    if (bytes < 1) return {};
+    std::vector<char> name(static_cast<size_t>(bytes) + 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, linuxPath.data(), static_cast<int>(linuxPath.size()), name.data(), bytes, nullptr,
+                        nullptr);
+    WCHAR* dos = toDos(name.data());
+    if (!dos) return {};
+    const std::wstring result = dos;
+    HeapFree(GetProcessHeap(), 0, dos);
+    // Outside every drive Wine answers with a \\?\unix\ path, a name that only Wine itself understands.
+    if (result.size() < 3 || result[1] != L':' || result[2] != L'\\') return {};
+    return result;
 }

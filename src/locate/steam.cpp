@@ -1,6 +1,8 @@
-// Steam library discovery: registry, default folders, fixed drives and each root's libraryfolders.vdf.
+// Steam library discovery: registry, default folders, fixed drives, under Wine the Linux side (the home,
+// Proton's variables), and each root's libraryfolders.vdf.
 #include "locate/steam.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "base/owned.h"
@@ -44,11 +46,55 @@ bool isAllDigits(const std::wstring& s) {
     return true;
 }
 
-bool containsIgnoreCase(const std::vector<std::wstring>& list, const std::wstring& path) {
-    for (const std::wstring& entry : list) {
-        if (equalsIgnoreCase(entry, path)) return true;
+// Appends a normalized path unless the list holds its folder.
+void addFolder(FolderList& list, const std::wstring& path) {
+    for (const std::wstring& entry : list.paths) {
+        if (equalsIgnoreCase(entry, path)) return;
     }
-    return false;
+    const FileIdentity identity = runningUnderWine() ? fileIdentityOf(path) : FileIdentity{};
+    for (const FileIdentity& entry : list.identities) {
+        if (sameFileIdentity(entry, identity)) return;
+    }
+    list.paths.push_back(path);
+    list.identities.push_back(identity);
+}
+
+bool isDriveLetterPath(const std::wstring& path) { return path.size() >= 3 && path[1] == L':'; }
+
+// Wine gives the home as an NT path: \??\Z:\home\deck, or \??\unix\home\deck where no drive reaches it.
+std::wstring wineHomeFolder() {
+    const std::wstring home = environmentFolder(L"WINEHOMEDIR");
+    if (home.compare(0, 4, L"\\??\\") != 0 || !isDriveLetterPath(home.substr(4))) return {};
+    return home.substr(4);
+}
+
+// Steam on the Linux side: the native client, its usual symlinks, Debian's package, Flatpak and Snap.
+constexpr const wchar_t* HomeSteamFolders[] = {
+    L".local\\share\\Steam",
+    L".steam\\steam",
+    L".steam\\root",
+    L".steam\\debian-installation",
+    L".var\\app\\com.valvesoftware.Steam\\.local\\share\\Steam",
+    L".var\\app\\com.valvesoftware.Steam\\data\\Steam",
+    L"snap\\steam\\common\\.local\\share\\Steam",
+};
+
+void addLinuxSteamRoots(FolderList& roots) {
+    const std::wstring home = wineHomeFolder();
+    if (!home.empty()) {
+        for (const wchar_t* folder : HomeSteamFolders) addSteamRoot(roots, joinPath(home, folder));
+    }
+    // Set when Steam starts the program through Proton: the client's root, and the libraries by Linux
+    // path. Wine decodes them in the locale's code page, UTF-8 wherever Steam runs.
+    addSteamRoot(roots, dosPathOfLinuxPath(environmentFolder(L"STEAM_COMPAT_CLIENT_INSTALL_PATH")));
+    const std::wstring libraries = environmentFolder(L"STEAM_COMPAT_LIBRARY_PATHS");
+    for (size_t begin = 0, end = 0; begin < libraries.size(); begin = end + 1) {
+        end = std::min(libraries.find(L':', begin), libraries.size());
+        std::wstring library = normalizePath(dosPathOfLinuxPath(libraries.substr(begin, end - begin)));
+        // Steam names each library by its steamapps folder.
+        if (endsWithIgnoreCase(library, L"\\steamapps")) library = parentFolder(library);
+        addSteamRoot(roots, library);
+    }
 }
 
 }  // namespace
@@ -72,10 +118,9 @@ std::wstring readRegistryPath(HKEY hive, const std::wstring& subkey, const std::
     return normalizePath(value);
 }
 
-void addSteamRoot(SteamRootList& list, const std::wstring& text) {
+void addSteamRoot(FolderList& roots, const std::wstring& text) {
     const std::wstring path = normalizePath(text);
-    if (path.empty() || !isExistingDirectory(path) || containsIgnoreCase(list, path)) return;
-    list.push_back(path);
+    if (!path.empty() && isExistingDirectory(path)) addFolder(roots, path);
 }
 
 std::wstring readTextFile(const std::wstring& path) {
@@ -131,8 +176,8 @@ std::vector<std::wstring> extractQuotedStrings(const std::wstring& text) {
     return tokens;
 }
 
-SteamRootList buildSteamRootList() {
-    SteamRootList roots;
+std::vector<std::wstring> buildSteamRootList() {
+    FolderList roots;
     addSteamRoot(roots, readRegistryPath(HKEY_CURRENT_USER, SteamKeyUser, L"SteamPath", 0));
     addSteamRoot(roots, readRegistryPath(HKEY_CURRENT_USER, SteamKeyUser, L"InstallPath", 0));
     for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)})
@@ -146,8 +191,8 @@ SteamRootList buildSteamRootList() {
 
     std::vector<wchar_t> drives(DriveBufferChars, L'\0');
     const DWORD length = GetLogicalDriveStringsW(DriveBufferChars, drives.data());
-    if (length < 1 || length > DriveBufferChars - 1 || drives[0] == L'\0') return roots;
-    for (const wchar_t* drive = drives.data(); *drive; drive += wcslen(drive) + 1) {
+    const bool listed = length >= 1 && length <= DriveBufferChars - 1 && drives[0] != L'\0';
+    for (const wchar_t* drive = drives.data(); listed && *drive; drive += wcslen(drive) + 1) {
         if (GetDriveTypeW(drive) != DRIVE_FIXED) continue;
         const std::wstring root = drive;
         const std::wstring games = joinPath(root, L"Games");
@@ -157,28 +202,26 @@ SteamRootList buildSteamRootList() {
         addSteamRoot(roots, joinPath(games, L"Steam"));
         addSteamRoot(roots, joinPath(games, L"SteamLibrary"));
     }
-    return roots;
+    if (runningUnderWine()) addLinuxSteamRoots(roots);
+    return roots.paths;
 }
 
 std::vector<std::wstring> findSteamLibraries() {
-    std::vector<std::wstring> libraries;
+    // Each root, then the further libraries its file names: each folder at its first place.
+    FolderList libraries;
     for (const std::wstring& root : buildSteamRootList()) {
-        std::vector<std::wstring> perRoot{normalizePath(root)};
+        addFolder(libraries, normalizePath(root));
         const std::wstring vdf = joinPath(joinPath(root, L"steamapps"), L"libraryfolders.vdf");
         const std::vector<std::wstring> tokens = extractQuotedStrings(readTextFile(vdf));
         for (size_t i = 1; i < tokens.size(); ++i) {
             const std::wstring& key = tokens[i - 1];
             if (!equalsIgnoreCase(key, L"path") && !isAllDigits(key)) continue;
-            const std::wstring value = normalizePath(tokens[i]);
+            // The Linux client writes Linux paths: an SD card, a second disk, the home.
+            const bool fromLinux = !tokens[i].empty() && tokens[i][0] == L'/' && runningUnderWine();
+            const std::wstring value = normalizePath(fromLinux ? dosPathOfLinuxPath(tokens[i]) : tokens[i]);
             // Only drive-letter paths: a library on a share would stall every detection run when it is offline.
-            if (value.size() < 3 || value[1] != L':' || !isExistingDirectory(value) ||
-                containsIgnoreCase(perRoot, value))
-                continue;
-            perRoot.push_back(value);
-        }
-        for (const std::wstring& library : perRoot) {
-            if (!containsIgnoreCase(libraries, library)) libraries.push_back(library);
+            if (isDriveLetterPath(value) && isExistingDirectory(value)) addFolder(libraries, value);
         }
     }
-    return libraries;
+    return libraries.paths;
 }

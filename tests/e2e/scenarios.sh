@@ -107,3 +107,30 @@ scenario_planted_dlls() {
   (cd "$folder" && WINEDLLOVERRIDES="dwmapi=n,b" "$WINE" dll_probe.exe dwmapi.dll >/dev/null 2>&1) || true
   [ -e "$folder/planted-dwmapi.dll.txt" ] || fail "an unprotected program does not pick up the planted DLL here"
 }
+
+# A player on Linux with no Steam on the Windows side: the native client in the home with its usual
+# symlinks, the installer started as Proton starts a program (HOME, from which Wine derives the home,
+# and Proton's variables), a library on an SD card named by its Linux path, and one on a disk that no
+# drive reaches in a sandboxed prefix (no Z:, the home behind H:). The symlinked Steam counts once (its
+# links made here: Wine 8's CreateSymbolicLinkW reports success and makes none).
+scenario_linux_home() {
+  local home=$OUT/home steam=$OUT/home/.local/share/Steam sd="$OUT/home/media/SD card 游戏" outside=$OUT/outside lib
+  for lib in "$steam" "$sd" "$outside"; do
+    mkdir -p "$lib/steamapps/common/TavinMere/game"
+    cp "$BUILD/standin/Tavinmere.exe" "$lib/steamapps/common/TavinMere/"
+    echo RPA-3.0 >"$lib/steamapps/common/TavinMere/game/data.rpa"
+  done
+  echo '"AppState" { "installdir" "TavinMere" }' >"$sd/steamapps/appmanifest_2719305.acf"
+  printf '"LibraryFolders" { "contentstatsid" "-1" "0" { "path" "%s" } "1" { "path" "%s" } }' "$steam" "$sd" \
+    >"$steam/steamapps/libraryfolders.vdf"
+  mkdir "$home/.steam" && ln -s ../.local/share/Steam "$home/.steam/steam" && ln -s ../.local/share/Steam "$home/.steam/root"
+  rm "$WINEPREFIX/dosdevices/z:" "$WINEPREFIX/dosdevices/d:" && ln -s "$home" "$WINEPREFIX/dosdevices/h:"
+  HOME=$home STEAM_COMPAT_CLIENT_INSTALL_PATH=$steam STEAM_COMPAT_LIBRARY_PATHS="$outside/steamapps:$sd/steamapps" \
+    start_installer --lang en
+  wait_window $MAIN
+  shows 'H:\media\SD card 游戏\steamapps\common\TavinMere\game'
+  shows "Detected locations  1 / 2"
+  probe press $MAIN "Install patch" || fail "'Install patch' cannot be pressed"
+  shows "$DONE"
+  same_file "$EXTRACTED/patch.rpa" "$sd/steamapps/common/TavinMere/game/patch.rpa"
+}

@@ -113,9 +113,11 @@ std::string unixPathOf(const std::wstring& path) {
     const auto fn = reinterpret_cast<Fn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     char* unix = fn ? fn(path.c_str()) : nullptr;
-    const std::string result = unix ? unix : "";
+    std::string result = unix ? unix : "";
     HeapFree(GetProcessHeap(), 0, unix);
-    return result;
+    // Through the prefix's drive_c, as Steam would write it, not Wine's c: link: a colon ends a path in a list.
+    const size_t link = result.find("/dosdevices/c:/");
+    return link == std::string::npos ? result : result.replace(link, 15, "/drive_c/");
 }
 
 ChildProcess::~ChildProcess() {

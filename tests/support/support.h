@@ -48,7 +48,7 @@ std::wstring widen(const std::string& utf8);
 std::wstring buildFolder();
 // Lays out <root>\Tavinmere.exe and <root>\game\data.rpa; returns root\game.
 std::wstring makeGame(const std::wstring& root);
-// The Unix name of a Windows path, through Wine's own mapping; empty outside Wine.
+// The Linux name of a Windows path, through Wine's own mapping; empty outside Wine.
 std::string unixPathOf(const std::wstring& path);
 
 // A started process, ended at the end of the scope if still running.
