@@ -97,15 +97,19 @@ TEST(Startup, TemporaryFolderRule) {
 TEST(LanguageWindow, CardsForAssistiveTools) {
     LanguageWindowState state;
     state.hotChoice = 1;
-    // What assistive tools read: the three cards in their own languages, in client pixels.
+    state.focusedChoice = 2;
+    // What assistive tools read: the three cards in their own languages, in client pixels, each with its key.
     const std::vector<AccessibleItem> cards = languageWindowItems(state, 1.5f);
     ASSERT_EQ(cards.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(cards[i].name, languageLongLabel(i));
         EXPECT_EQ(cards[i].defaultAction, accessibleText(i, PressAction));
-        EXPECT_EQ(cards[i].role * 1000 + cards[i].state,
-                  ROLE_SYSTEM_PUSHBUTTON * 1000 + (i == 1) * STATE_SYSTEM_HOTTRACKED);
-        EXPECT_EQ(cards[i].bounds.left * 1000 + cards[i].bounds.bottom, LONG((42 + 196 * i) * 1.5f) * 1000 + 321);
+        EXPECT_EQ(cards[i].role, ROLE_SYSTEM_PUSHBUTTON);
+        EXPECT_EQ(cards[i].state, STATE_SYSTEM_FOCUSABLE | (i == 1 ? STATE_SYSTEM_HOTTRACKED : 0) |
+                                      (i == 2 ? STATE_SYSTEM_FOCUSED : 0));
+        EXPECT_EQ(cards[i].keyboardShortcut, std::to_wstring(i + 1));
+        EXPECT_EQ(cards[i].bounds.left, LONG((42 + 196 * i) * 1.5f));
+        EXPECT_EQ(cards[i].bounds.bottom, 321);
     }
 }
 
@@ -131,6 +135,16 @@ TEST(LanguageWindow, ChoosesByReleaseKeyOrAssistiveToolAndCancels) {
                          post(w, WM_KEYDOWN, k);
                  },
                  TraditionalChinese},
+                {"Tab twice, then Enter",
+                 [](HWND w) {
+                     for (WPARAM k : {VK_TAB, VK_TAB, VK_RETURN}) post(w, WM_KEYDOWN, k);
+                 },
+                 TraditionalChinese},
+                {"four Tabs wrap, then Space",
+                 [](HWND w) {
+                     for (WPARAM k : {VK_TAB, VK_TAB, VK_TAB, VK_TAB, VK_SPACE}) post(w, WM_KEYDOWN, k);
+                 },
+                 SimplifiedChinese},
                 {"Alt+F4", [](HWND w) { PostMessageW(w, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29)); }, -1},
                 // An assistive tool's default action arrives as a message (the calls are read across processes
                 // by the end-to-end probe; Wine's marshalling hangs between two threads of one process).

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "app/startup.h"
 #include "audio/music.h"
 #include "base/win32.h"
 #include "support/support.h"
@@ -108,6 +109,28 @@ TEST(MusicPlayer, EmbeddedTrackLoopsOnANullDeviceAtPlaybackVolumeAndStopsWithout
     stopMusic(player);
     EXPECT_TRUE(isEmpty(player));                    // (Wine keeps winmm once its sound driver is loaded)
     EXPECT_LT(privateBytes(), before + (4u << 20));  // the 20 MB of samples given back
+}
+
+// While a screen reader runs, the music starts silent (its toggle shows it off) and the toggle starts
+// it; without one it plays at once. The system's flag is put back whatever happens.
+TEST(MusicPlayer, StartsSilentWhileAScreenReaderRuns) {
+    struct Restore {
+        BOOL reader = FALSE;
+        Restore() { SystemParametersInfoW(SPI_GETSCREENREADER, 0, &reader, 0); }
+        ~Restore() { SystemParametersInfoW(SPI_SETSCREENREADER, reader, nullptr, 0); }
+    } restore;
+    for (BOOL reader : {TRUE, FALSE}) {
+        SCOPED_TRACE(reader);
+        ASSERT_TRUE(SystemParametersInfoW(SPI_SETSCREENREADER, reader, nullptr, 0));
+        MusicPlayer player;
+        startBackgroundMusic(player, self());
+        ASSERT_NE(player.waveDevice, nullptr);
+        EXPECT_EQ(player.musicMuted, reader == TRUE);
+        EXPECT_EQ(deviceVolume(player), reader ? MutedVolume : PlaybackVolume);
+        toggleMusicMute(player);
+        EXPECT_EQ(deviceVolume(player), reader ? PlaybackVolume : MutedVolume);
+        stopMusic(player);
+    }
 }
 
 // Runs with Wine's audio drivers left out, as on a machine without sound.

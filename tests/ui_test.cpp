@@ -5,6 +5,9 @@
 #include <windows.h>
 #include <oleacc.h>
 
+#include <cmath>
+#include <map>
+
 #include "app/startup.h"
 #include "audio/music.h"
 #include "base/win32.h"
@@ -15,8 +18,6 @@
 #include "ui/paint.h"
 
 namespace {
-
-constexpr int AccessibleTreeResource = 306;  // tests/data/accessible_tree.txt
 
 bool similar(uint32_t a, uint32_t b, int tolerance) {
     for (int shift : {24, 16, 8, 0})
@@ -80,7 +81,32 @@ struct Window : ::testing::Test, Frame {
             if (c.name == name) return c.id;
         return 0;
     }
+    // The name of the child with the keyboard focus, empty for none.
+    std::wstring focusName() const {
+        const long id = focusedChild(window);
+        const std::vector<AccessibleChild> children = accessibleChildren(window);
+        return id > 0 && id <= long(children.size()) ? children[size_t(id - 1)].name : L"";
+    }
+    long stateOf(const std::wstring& name) const {
+        for (const AccessibleChild& c : accessibleChildren(window))
+            if (c.name == name) return c.state;
+        return -1;
+    }
 };
+
+// Luminance contrast of two colours as WCAG defines it, 1 to 21.
+double contrast(uint32_t a, uint32_t b) {
+    const auto luminance = [](uint32_t c) {
+        double l = 0;
+        for (auto [shift, weight] : {std::pair{16, 0.2126}, {8, 0.7152}, {0, 0.0722}}) {
+            const double v = ((c >> shift) & 0xFF) / 255.0;
+            l += weight * (v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+        }
+        return l;
+    };
+    const double x = luminance(a) + 0.05, y = luminance(b) + 0.05;
+    return std::max(x, y) / std::min(x, y);
+}
 
 }  // namespace
 
@@ -223,42 +249,266 @@ TEST_F(Window, KeysAndClosing) {
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 0);
 }
 
-// What a screen reader reads in each state and language: exactly what is drawn, in reading order, where
-// it is drawn, as tests/data/accessible_tree.txt lists it.
+// What a screen reader reads in each state and language: exactly what is drawn, in reading order (no
+// item above the one before it, nor left of it on the same row), inside the window, found at its centre,
+// walked in order; the live controls, and only they, usable and focusable.
 TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
     EXPECT_EQ(GetWindow(window, GW_CHILD), nullptr);  // no child windows: everything is drawn
     app.candidates.push_back({L"D:\\Games\\Other\\game", true, 1200, 0});
     const std::vector<GameCandidate> all = app.candidates;
+    app.statusText = L"Copy failed: disk full";
     RECT client{};
     GetClientRect(window, &client);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    const std::pair<InstallState, int> views[] = {
-        {StateReady, 2}, {StateReady, 0}, {StateInstalling, 2}, {StateCompleted, 1}, {StateCancelled, 1}};
-    std::wstring tree;
+    const LogicalView view = logicalViewOf(window);
+    const struct {
+        InstallState state;
+        int locations;
+        std::vector<TextId> texts;  // drawn, so read, in this state besides those of every state
+    } views[] = {{StateReady, 2, {PatchFound, InstallPatch, ReadyToInstall, DetectedLocations}},
+                 {StateReady, 0, {PatchNotFound, PlacePatchHint, OpenAppFolder, NoValidFolder, InstallPatch}},
+                 {StateInstalling, 2, {CancelInstallation, ReadyToInstall}},
+                 {StateCompleted, 1, {InstallComplete, LaunchGame, CloseInstaller, GameDetected}},
+                 {StateCancelled, 1, {InstallCancelled, InstallPatch}},
+                 {StateFailed, 1, {InstallPatch}}};
     for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
         setLanguage(app, language);
-        for (auto [state, locations] : views) {
-            app.uiState = state;
-            app.patchFound = locations > 0;
-            app.candidates.assign(all.begin(), all.begin() + locations);
-            app.progressPermille = 505;
-            tree += L"[" + std::wstring(languageCode(language)) + L" state " + std::to_wstring(state) + L", " +
-                    std::to_wstring(locations) + L" locations; first " +
-                    std::to_wstring(navigate(window, CHILDID_SELF, NAVDIR_FIRSTCHILD)) + L", last " +
-                    std::to_wstring(navigate(window, CHILDID_SELF, NAVDIR_LASTCHILD)) + L"]\n";
-            // Each child, where it is in the window, what a point at its centre and one just past its right
-            // edge hit, and its neighbours.
-            for (const AccessibleChild& c : accessibleChildren(window)) {
-                const LONG y = c.screen.top + c.screen.bottom / 2, x = c.screen.left + c.screen.right / 2;
-                tree += describeChild(c, {client.left, client.top}) + L"\thit " +
-                        std::to_wstring(hitTestAt(window, {x, y})) + L", " +
-                        std::to_wstring(hitTestAt(window, {c.screen.left + c.screen.right, y})) + L"\tprevious " +
-                        std::to_wstring(navigate(window, c.id, NAVDIR_PREVIOUS)) + L", next " +
-                        std::to_wstring(navigate(window, c.id, NAVDIR_NEXT)) + L"\n";
+        for (const auto& v : views) {
+            SCOPED_TRACE(narrow(std::wstring(languageCode(language))) + " state " + std::to_string(v.state) + ", " +
+                         std::to_string(v.locations) + " locations");
+            app.uiState = v.state;
+            app.patchFound = v.locations > 0;
+            app.candidates.assign(all.begin(), all.begin() + v.locations);
+            const std::vector<AccessibleChild> children = accessibleChildren(window);
+            ASSERT_FALSE(children.empty());
+            EXPECT_EQ(navigate(window, CHILDID_SELF, NAVDIR_FIRSTCHILD), 1);
+            EXPECT_EQ(navigate(window, CHILDID_SELF, NAVDIR_LASTCHILD), long(children.size()));
+            std::vector<std::wstring> names, checked;
+            for (size_t i = 0; i < children.size(); ++i) {
+                const AccessibleChild& c = children[i];
+                SCOPED_TRACE(narrow(c.name));
+                names.push_back(c.name);
+                const RECT r{c.screen.left, c.screen.top, c.screen.left + c.screen.right,
+                             c.screen.top + c.screen.bottom};
+                EXPECT_TRUE(r.left >= client.left && r.top >= client.top && r.right <= client.right &&
+                            r.bottom <= client.bottom);
+                const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+                EXPECT_EQ(hitTestAt(window, centre), c.id);
+                EXPECT_EQ(navigate(window, c.id, NAVDIR_NEXT), i + 1 < children.size() ? c.id + 1 : -1);
+                EXPECT_EQ(navigate(window, c.id, NAVDIR_PREVIOUS), i > 0 ? c.id - 1 : -1);
+                if (i > 0) {
+                    const AccessibleChild& p = children[i - 1];
+                    EXPECT_GT(r.bottom, p.screen.top);
+                    if (r.top < p.screen.top + p.screen.bottom) {
+                        EXPECT_GT(r.right, p.screen.left);
+                    }
+                }
+                if (c.state & STATE_SYSTEM_CHECKED) checked.push_back(c.name);
+                const bool control = c.role == ROLE_SYSTEM_PUSHBUTTON || c.role == ROLE_SYSTEM_CHECKBUTTON;
+                const bool usable = control && !(c.state & STATE_SYSTEM_UNAVAILABLE);
+                EXPECT_EQ((c.state & STATE_SYSTEM_FOCUSABLE) != 0, usable);
+                // A click at the centre of a control acts exactly when the control is not unavailable.
+                const float x = float(centre.x - client.left) / view.scale,
+                            y = float(centre.y - client.top) / view.scale;
+                if (control) {
+                    EXPECT_EQ(hitTest(app, x, y) != None, usable);
+                }
+            }
+            EXPECT_EQ(checked, std::vector<std::wstring>{languageShortLabel(language)});
+            std::vector<TextId> texts = v.texts;
+            texts.insert(texts.end(), {Subtitle, GameTitle, InstallLocation, ChooseFolder, DetectAgain});
+            for (TextId id : texts) {
+                const std::wstring expected = text(language, id);
+                const auto found = std::find_if(names.begin(), names.end(), [&](const std::wstring& name) {
+                    return name.compare(0, expected.size(), expected) == 0;
+                });
+                EXPECT_NE(found, names.end()) << narrow(expected);
             }
         }
     }
-    EXPECT_EQ(narrow(tree), resourceText(AccessibleTreeResource));
+}
+
+// Tab and Shift+Tab walk the live controls in reading order and wrap; Space and Enter press the focused
+// one once; with nothing focused Enter keeps its meaning; M, Escape and clicks do what they do wherever
+// the focus is, and a control that turns inert hands the focus to the main button.
+TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
+    // Keys as typed: Tab, Space, Enter, Escape and M themselves; '<' Shift+Tab, '+' a held Enter's repeat,
+    // 'c' a click on the 繁中 chip, 'i' an install starting.
+    const struct {
+        const char* what;
+        InstallState state;
+        const wchar_t* keys;
+        const wchar_t* focus;
+        int32_t language;
+        bool muted;
+        size_t selected;
+        long cancel;
+    } cases[] = {
+        {"Tab starts at the first chip", StateReady, L"\t", L"简中", English, false, 0, 0},
+        {"Shift+Tab starts at the main button", StateReady, L"<", L"Install patch", English, false, 0, 0},
+        {"nine stops, then round again", StateReady, L"\t\t\t\t\t\t\t\t\t\t", L"简中", English, false, 0, 0},
+        {"back past the first wraps", StateReady, L"\t<", L"Install patch", English, false, 0, 0},
+        {"Space presses a chip", StateReady, L"\t\t ", L"繁中", TraditionalChinese, false, 0, 0},
+        {"Enter presses the toggle", StateReady, L"\t\t\t\t\r", L"Music: off", English, true, 0, 0},
+        {"Space presses the right arrow", StateReady, L"\t\t\t\t\t\t ", L"Next location", English, false, 1, 0},
+        {"M toggles the music anywhere", StateReady, L"\tM", L"简中", English, true, 0, 0},
+        {"a click moves no focus", StateReady, L"\tc", L"简中", TraditionalChinese, false, 0, 0},
+        {"no focus: Space and Enter press nothing", StateInstalling, L" \r", L"", English, false, 0, 0},
+        {"Enter presses the focused cancel", StateInstalling, L"<\r", L"Cancel installation", English, false, 0, 1},
+        {"a held Enter presses once", StateInstalling, L"<+", L"Cancel installation", English, false, 0, 0},
+        {"Escape cancels anywhere", StateInstalling, L"\t\x1b", L"简中", English, false, 0, 1},
+        {"inert folder buttons lose the focus", StateReady, L"\t<<<i", L"Cancel installation", English, false, 0, 0},
+    };
+    app.candidates.push_back({L"D:\\Games\\Other\\game", true, 1200, 0});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        setLanguage(app, English);
+        app.uiState = c.state;
+        app.installJob = c.state == StateInstalling ? std::make_unique<InstallJob>() : nullptr;
+        player.musicMuted = false;
+        app.selectedCandidate = 0;
+        open(640, 500);
+        SetFocus(window);
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        for (const wchar_t* k = c.keys; *k; ++k) {
+            keys[VK_SHIFT] = *k == L'<' ? 0x80 : 0;
+            SetKeyboardState(keys);
+            if (*k == L'c') click(ChipTraditional);
+            if (*k == L'i') installing();
+            // 'c' and 'i' then reach the window as keys it ignores; it settles its focus after any message.
+            const WPARAM code = *k == L'<' ? VK_TAB : *k == L'+' ? VK_RETURN : *k;
+            SendMessageW(window, WM_KEYDOWN, code, *k == L'+' ? 1 << 30 : 0);
+        }
+        keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+        EXPECT_EQ(focusName(), c.focus);
+        EXPECT_EQ(app.language, c.language);
+        EXPECT_EQ(player.musicMuted, c.muted);
+        EXPECT_EQ(app.selectedCandidate, c.selected);
+        EXPECT_EQ(app.installJob ? cancelRequested() : 0, c.cancel);
+    }
+}
+
+// What a reader is told as the player moves and an install ends: focus events for each move and when
+// the window gains the focus, the focused state, the keys of the controls that have one, and the outcome
+// as an alert, heard without a focus change.
+TEST_F(Window, ReadersFollowTheFocusAndHearTheOutcome) {
+    static std::vector<std::pair<DWORD, LONG>> events;
+    const WINEVENTPROC record = [](HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD) {
+        if (object == OBJID_CLIENT) events.push_back({event, child});
+    };
+    HWINEVENTHOOK hooks[] = {
+        SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, record, 0, GetCurrentThreadId(), 0),
+        SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr, record, 0, GetCurrentThreadId(), 0)};
+    SetFocus(window);
+    UpdateWindow(window);
+    const auto after = [&](const std::function<void()>& step) {
+        pumpMessages(50);
+        events.clear();
+        step();
+        UpdateWindow(window);
+        pumpMessages(50);
+        return events;
+    };
+    using Events = std::vector<std::pair<DWORD, LONG>>;
+    EXPECT_EQ(after([&] { key(VK_TAB); }), (Events{{EVENT_OBJECT_FOCUS, childNamed(L"简中")}}));
+    EXPECT_EQ(focusedChild(window), childNamed(L"简中"));
+    EXPECT_EQ(stateOf(L"简中") & (STATE_SYSTEM_FOCUSED | STATE_SYSTEM_FOCUSABLE),
+              STATE_SYSTEM_FOCUSED | STATE_SYSTEM_FOCUSABLE);
+    EXPECT_EQ(after([&] { SetFocus(nullptr); }), Events{});
+    EXPECT_EQ(focusedChild(window), -1);
+    EXPECT_EQ(stateOf(L"简中") & STATE_SYSTEM_FOCUSED, 0);
+    EXPECT_EQ(after([&] { SetFocus(window); }).back(), std::make_pair(DWORD(EVENT_OBJECT_FOCUS), childNamed(L"简中")));
+    const std::pair<const wchar_t*, const wchar_t*> shortcuts[] = {{L"Music: off", L"M"},
+                                                                   {L"Choose folder", L"Ctrl+B"},
+                                                                   {L"Detect again", L"F5"},
+                                                                   {L"Install patch", L"Enter"},
+                                                                   {L"简中", L""}};
+    for (auto [name, shortcut] : shortcuts)
+        EXPECT_EQ(accessibleChildren(window).at(size_t(childNamed(name) - 1)).shortcut, shortcut) << narrow(name);
+    app.statusText = L"Copy failed: disk full";
+    const std::pair<InstallState, std::wstring> outcomes[] = {
+        {StateCompleted, std::wstring(L"Installation complete \u00B7 You can start the game now")},
+        {StateCancelled, L"Installation cancelled"},
+        {StateFailed, app.statusText}};
+    for (const auto& [state, outcome] : outcomes) {
+        installing();
+        UpdateWindow(window);
+        const Events heard = after([&, s = state] {
+            app.uiState = s;
+            InvalidateRect(window, nullptr, FALSE);
+        });
+        const long alert = childNamed(outcome);
+        EXPECT_EQ(accessibleChildren(window).at(size_t(alert - 1)).role, ROLE_SYSTEM_ALERT) << narrow(outcome);
+        EXPECT_EQ(heard, (Events{{EVENT_SYSTEM_ALERT, alert}})) << narrow(outcome);
+    }
+    for (HWINEVENTHOOK hook : hooks) UnhookWinEvent(hook);
+}
+
+// While a message box the window owns is open (as while the folder picker is), a tool finds every
+// control unavailable and cannot press one, nor can an action it asked for just before.
+TEST_F(Window, NothingIsPressedWhileABoxIsOpen) {
+    app.candidates.push_back(app.candidates[0]);
+    static Window* self;
+    self = this;
+    SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        PostMessageW(self->window, WM_ACCESSIBLE_ACTION, NextLocationButton, 0);
+        pumpMessages(50);
+        EXPECT_EQ(doDefaultAction(self->window, self->childNamed(L"Next location")), DISP_E_MEMBERNOTFOUND);
+        for (const AccessibleChild& c : accessibleChildren(self->window)) {
+            if (c.role != ROLE_SYSTEM_PUSHBUTTON && c.role != ROLE_SYSTEM_CHECKBUTTON) continue;
+            EXPECT_EQ(c.state & (STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_FOCUSABLE), STATE_SYSTEM_UNAVAILABLE)
+                << narrow(c.name);
+        }
+        PostMessageW(findWindow(L"#32770", GetCurrentProcessId()), WM_COMMAND, IDOK, 0);
+    });
+    MessageBoxW(window, L"A box", L"", MB_OK);
+    EXPECT_EQ(app.selectedCandidate, 0u);
+    EXPECT_EQ(doDefaultAction(window, childNamed(L"Next location")), S_OK);
+}
+
+// In Windows' black and white high-contrast themes every text and icon of the frame stands out from what
+// is behind it by 7:1 at least, measured on the pixels (at twice the size, so that strokes are solid).
+TEST(Frame, HighContrastTextsStandOutSevenToOne) {
+    const SystemColours themes[] = {{RGB(0, 0, 0), RGB(255, 255, 255), RGB(0x1A, 0xEB, 0xFF), RGB(0, 0, 0),
+                                     RGB(0, 0, 0), RGB(255, 255, 255), RGB(0x3F, 0xF2, 0x3F), RGB(255, 255, 0)},
+                                    {RGB(255, 255, 255), RGB(0, 0, 0), RGB(0x37, 0, 0x6E), RGB(255, 255, 255),
+                                     RGB(255, 255, 255), RGB(0, 0, 0), RGB(0x60, 0, 0), RGB(0, 0, 0x9F)}};
+    const std::pair<InstallState, bool> views[] = {
+        {StateReady, true}, {StateReady, false}, {StateInstalling, true}, {StateCompleted, true}};
+    for (const SystemColours& theme : themes) {
+        for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
+            for (auto [state, patch] : views) {
+                Frame f;
+                f.app.language = language;
+                f.app.fontFamily = createFontFamily(language);
+                f.app.uiState = state;
+                f.app.patchFound = patch;
+                f.app.candidates.push_back({L"D:\\Games\\Other\\game", true, 1200, 0});
+                f.app.hoverControl = DetectAgainButton;
+                Canvas c(1840, 1240);
+                drawMainFrame(f.app, c.dc, 1840, 1240, 192, nullptr, {highContrastPalette(theme), ChipEnglish});
+                for (const AccessibleItem& item : mainWindowItems(f.app, 920, 620, 2.0f)) {
+                    if (item.role == ROLE_SYSTEM_PROGRESSBAR) continue;
+                    // The middle band of the box, clear of rounded corners and outlines.
+                    const RECT& b = item.bounds;
+                    const LONG h = b.bottom - b.top, inset = std::min(h / 2, (b.right - b.left) / 4);
+                    std::map<uint32_t, int> counts;
+                    for (LONG y = b.top + h * 3 / 10; y < b.bottom - h * 3 / 10; ++y)
+                        for (LONG x = b.left + inset; x < b.right - inset; ++x) ++counts[c.pixel(x, y)];
+                    const uint32_t back = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                                              return a.second < b.second;
+                                          })->first;
+                    double strongest = 1;
+                    for (auto [colour, n] : counts) strongest = std::max(strongest, contrast(colour, back));
+                    EXPECT_GE(strongest, 7.0) << narrow(item.name) << " in state " << state;
+                }
+            }
+        }
+    }
 }
 
 TEST_F(Window, DefaultActionsGoThroughTheClickAndAnnounceWhatChanged) {

@@ -1,7 +1,9 @@
 // Renders one main window frame off-screen, as the window would paint it, and saves it as a PNG.
 // Usage: screenshots_driver <state> <language> <client width> <client height> <dpi> <output.png>
+//                           [<palette> [<focused control id>]]
 // state: ready, notfound, nolocation, installing, completed, cancelled, failed
 // language: zh-CN, zh-TW, en
+// palette: standard, or a Windows 10 high-contrast theme: hc-black, hc-white (Wine cannot switch one on)
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
@@ -62,6 +64,21 @@ bool setState(InstallerApp& app, const std::wstring& state) {
     return false;
 }
 
+bool parseLook(int argc, wchar_t** argv, FrameLook& look) {
+    const std::wstring palette = argc > 7 ? argv[7] : L"standard";
+    // Window, text, highlight, highlighted text, button face, button text, grey text, hot-tracked link.
+    if (palette == L"hc-black")
+        look.palette = highContrastPalette({RGB(0, 0, 0), RGB(255, 255, 255), RGB(0x1A, 0xEB, 0xFF), RGB(0, 0, 0),
+                                            RGB(0, 0, 0), RGB(255, 255, 255), RGB(0x3F, 0xF2, 0x3F), RGB(255, 255, 0)});
+    else if (palette == L"hc-white")
+        look.palette = highContrastPalette({RGB(255, 255, 255), RGB(0, 0, 0), RGB(0x37, 0, 0x6E), RGB(255, 255, 255),
+                                            RGB(255, 255, 255), RGB(0, 0, 0), RGB(0x60, 0, 0), RGB(0, 0, 0x9F)});
+    else if (palette != L"standard")
+        return false;
+    look.focusRing = argc > 8 ? _wtoi(argv[8]) : 0;
+    return true;
+}
+
 bool parseLanguage(const std::wstring& code, int32_t& language) {
     for (int32_t l : {SimplifiedChinese, TraditionalChinese, English}) {
         if (code == languageCode(l)) {
@@ -73,8 +90,11 @@ bool parseLanguage(const std::wstring& code, int32_t& language) {
 }
 
 int render(int argc, wchar_t** argv) {
-    if (argc != 7) {
-        fwprintf(stderr, L"usage: screenshots_driver <state> <language> <width> <height> <dpi> <output.png>\n");
+    FrameLook look;
+    if (argc < 7 || argc > 9 || !parseLook(argc, argv, look)) {
+        fwprintf(stderr,
+                 L"usage: screenshots_driver <state> <language> <width> <height> <dpi> <output.png> "
+                 L"[standard|hc-black|hc-white [focused control id]]\n");
         return 2;
     }
     InstallerApp app;
@@ -107,7 +127,7 @@ int render(int argc, wchar_t** argv) {
         OwnedGraphics graphics(rawGraphics);
         DrawContext dc;
         dc.graphics = graphics.get();
-        drawMainFrame(app, dc, w, h, dpi, app.backgroundImage.get());
+        drawMainFrame(app, dc, w, h, dpi, app.backgroundImage.get(), look);
         status = dc.lastStatus;
     }
     if (status != Gdiplus::Ok) fwprintf(stderr, L"warning: a drawing call failed with status %d\n", status);

@@ -38,16 +38,6 @@ constexpr float TitleSize = 28.0f;
 constexpr float LabelSize = 19.0f;
 constexpr float TraditionalBoldOffset = 0.65f;
 
-constexpr uint32_t WashStart = 0xFFFFFBFD;
-constexpr uint32_t WashEnd = 0xFFF7E6F0;
-constexpr uint32_t TitleColour = 0xFF44324E;
-constexpr uint32_t ShadowColour = 0x1C5E3950;
-constexpr uint32_t CardFace = 0xE1FFFFFF;
-constexpr uint32_t CardFaceHot = 0xFFFFE5F0;
-constexpr uint32_t CardBorder = 0x69E4C2D1;
-constexpr uint32_t CardBorderHot = 0xBEEC6899;
-constexpr uint32_t LabelColour = 0xFF45344E;
-
 constexpr int ChoiceCount = 3;
 
 LanguageWindowState* stateOf(HWND window) {
@@ -86,7 +76,8 @@ void onLanguagePaint(LanguageWindowState& state) {
         dc.record(gp::GdipSetSmoothingMode(dc.graphics, Gdiplus::SmoothingModeAntiAlias));
         dc.record(gp::GdipSetTextRenderingHint(dc.graphics, Gdiplus::TextRenderingHintClearTypeGridFit));
         dc.record(gp::GdipScaleWorldTransform(dc.graphics, s, s, Gdiplus::MatrixOrderPrepend));
-        paintLanguageContent(dc, state, static_cast<float>(cw) / s, static_cast<float>(ch) / s);
+        paintLanguageContent(dc, state, static_cast<float>(cw) / s, static_cast<float>(ch) / s,
+                             !state.focusHidden && GetFocus() == state.window);
     });
     announceChanges(state.window, state.announced, accessibleCards(state.window));
 }
@@ -127,7 +118,19 @@ int32_t languageOfKey(WPARAM key) {
     }
 }
 
+// Tab and Shift+Tab move over the cards, wrapping; Space and Enter choose the focused one.
 void onLanguageKey(LanguageWindowState& state, WPARAM key) {
+    if (key == VK_TAB) {
+        const bool back = GetKeyState(VK_SHIFT) < 0;
+        if (state.focusedChoice < 0)
+            state.focusedChoice = back ? ChoiceCount - 1 : 0;
+        else
+            state.focusedChoice = (state.focusedChoice + (back ? ChoiceCount - 1 : 1)) % ChoiceCount;
+        showFocusCues(state.window);
+        InvalidateRect(state.window, nullptr, FALSE);
+        return;
+    }
+    if ((key == VK_RETURN || key == VK_SPACE) && state.focusedChoice >= 0) return choose(state, state.focusedChoice);
     const int32_t language = languageOfKey(key);
     if (language >= -1) choose(state, language);
 }
@@ -164,38 +167,46 @@ std::vector<AccessibleItem> languageWindowItems(const LanguageWindowState& state
                           static_cast<LONG>((x + CardWidth) * scale),
                           static_cast<LONG>((CardTop + CardHeight) * scale)};
         // Each card speaks its own language, the press action included.
+        long flags = STATE_SYSTEM_FOCUSABLE;
+        if (i == state.hotChoice) flags |= STATE_SYSTEM_HOTTRACKED;
+        if (i == state.focusedChoice) flags |= STATE_SYSTEM_FOCUSED;
+        const wchar_t digit[2] = {static_cast<wchar_t>(L'1' + i), 0};
         cards.push_back({i,
                          ROLE_SYSTEM_PUSHBUTTON,
-                         i == state.hotChoice ? STATE_SYSTEM_HOTTRACKED : 0,
+                         flags,
                          languageLongLabel(i),
                          {},
                          accessibleText(i, PressAction),
-                         bounds});
+                         bounds,
+                         digit});
     }
     return cards;
 }
 
-void paintLanguageContent(DrawContext& dc, const LanguageWindowState& state, float W, float H) {
-    const Brush wash = makeGradientBrush({0, 0}, {W, H}, WashStart, WashEnd);
+void paintLanguageContent(DrawContext& dc, const LanguageWindowState& state, float W, float H, bool focusRing) {
+    const Palette& c = state.palette;
+    const Brush wash = makeGradientBrush({0, 0}, {W, H}, c.languageWashStart, c.languageWashEnd);
     dc.record(wash.status);
     if (wash.get()) dc.record(gp::GdipFillRectangle(dc.graphics, wash.get(), 0, 0, W, H));
 
     // The title is English whatever the user is about to choose.
     const RectF titleBox{TitleLeft, TitleTop, W - 2 * TitleLeft, TitleHeight};
-    drawText(dc, state.choiceFamilies[English].get(), L"Language Select", -1, TitleSize, StyleBold, TitleColour,
+    drawText(dc, state.choiceFamilies[English].get(), L"Language Select", -1, TitleSize, StyleBold, c.languageTitle,
              titleBox, AlignCentre, TrimCharacter, 0.0f);
 
     for (int32_t i = 0; i < ChoiceCount; ++i) {
         const float x = CardLeft + CardStep * static_cast<float>(i);
         const bool hot = i == state.hotChoice;
         const RectF card{x, CardTop, CardWidth, CardHeight};
-        fillRoundedRect(dc, {x + ShadowDx, CardTop + ShadowDy, CardWidth, CardHeight}, CardRadius, ShadowColour);
-        fillRoundedRect(dc, card, CardRadius, hot ? CardFaceHot : CardFace);
-        strokeRoundedRect(dc, card, CardRadius, hot ? CardBorderHot : CardBorder);
+        fillRoundedRect(dc, {x + ShadowDx, CardTop + ShadowDy, CardWidth, CardHeight}, CardRadius, c.cardShadow);
+        fillRoundedRect(dc, card, CardRadius, hot ? c.cardFaceHot : c.cardFace);
+        strokeRoundedRect(dc, card, CardRadius, hot ? c.cardBorderHot : c.cardBorder);
+        if (hot) drawHotOutline(dc, c, card, CardRadius);
         // Each label in its own script's family, so a reader finds their language whatever is installed.
-        drawText(dc, state.choiceFamilies[i].get(), languageLongLabel(i), -1, LabelSize, StyleBold, LabelColour,
+        drawText(dc, state.choiceFamilies[i].get(), languageLongLabel(i), -1, LabelSize, StyleBold, c.cardLabel,
                  {x + LabelInset, CardTop, LabelWidth, CardHeight}, AlignCentre, TrimCharacter,
                  i == TraditionalChinese ? TraditionalBoldOffset : 0.0f);
+        if (focusRing && i == state.focusedChoice) drawFocusRing(dc, c, card, CardRadius);
     }
 }
 
@@ -203,6 +214,7 @@ LRESULT CALLBACK languageWindowProc(HWND window, UINT message, WPARAM wParam, LP
     if (message == WM_NCCREATE) {
         auto* state = static_cast<LanguageWindowState*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         state->window = window;
+        state->focusHidden = (SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
         return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -219,6 +231,23 @@ LRESULT CALLBACK languageWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_MOUSELEAVE: onLanguageMouseLeave(*state); return 0;
     case WM_LBUTTONUP: onLanguageClick(*state, lParam); return 0;
     case WM_KEYDOWN: onLanguageKey(*state, wParam); return 0;
+    case WM_SETFOCUS:
+        announceFocus(window, accessibleCards(window));
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    case WM_KILLFOCUS: InvalidateRect(window, nullptr, FALSE); return 0;
+    case WM_UPDATEUISTATE:
+        DefWindowProcW(window, message, wParam, lParam);
+        state->focusHidden = focusHiddenAfter(window, wParam, state->focusHidden);
+        InvalidateRect(window, nullptr, FALSE);
+        return 0;
+    // The user switched a high-contrast theme on or off, or changed its colours.
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+        state->palette = systemPalette();
+        InvalidateRect(window, nullptr, FALSE);
+        break;
     case WM_CLOSE: choose(*state, -1); return 0;
     case WM_GETOBJECT: return answerGetObject(window, wParam, lParam, &LanguageAccessibleSource);
     case WM_ACCESSIBLE_ACTION:

@@ -221,6 +221,12 @@ void releaseInstallerApp(InstallerApp& app) {
     app.fontFamily.reset();
 }
 
+void startBackgroundMusic(MusicPlayer& player, HINSTANCE instance) {
+    BOOL reader = FALSE;
+    if (SystemParametersInfoW(SPI_GETSCREENREADER, 0, &reader, 0) && reader) player.musicMuted = true;
+    startMusic(player, instance);
+}
+
 int runInstaller(HINSTANCE instance, int showCommand) {
     setDpiAwareness();
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -279,7 +285,7 @@ int runInstaller(HINSTANCE instance, int showCommand) {
             applyLightTitleBar(app.mainWindow);
             ShowWindow(app.mainWindow, showCommand);
             UpdateWindow(app.mainWindow);
-            startMusic(player, instance);
+            startBackgroundMusic(player, instance);
             InvalidateRect(app.mainWindow, nullptr, FALSE);
 
             MSG message{};

@@ -35,5 +35,7 @@ void registerWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC p
 WindowRect windowRectFor(int cw, int ch, int minW, int minH, DWORD style, const RECT& workArea, int dpi);
 WindowRect initialWindowRect(int cw, int ch, int minW, int minH, DWORD style);
 void releaseInstallerApp(InstallerApp& app);
+// Starts the music, muted while a screen reader runs so that it never plays over the reader's speech.
+void startBackgroundMusic(MusicPlayer& player, HINSTANCE instance);
 // The whole run from DPI awareness to teardown; returns the process exit code.
 int runInstaller(HINSTANCE instance, int showCommand);

@@ -87,6 +87,10 @@ void startMusicTrack(MusicPlayer& player, HINSTANCE instance, int resourceId) {
         return;
     }
 
+    // A player muted before the start (a screen reader runs) stays silent from the first sample on.
+    if (player.waveOutSetVolume)
+        player.waveOutSetVolume(player.waveDevice, player.musicMuted ? MutedVolume : PlaybackVolume);
+
     // The one buffer is both the start and the end of the loop, so the device repeats the whole track.
     WAVEHDR& header = player.waveHeader;
     header = WAVEHDR{};
@@ -100,9 +104,6 @@ void startMusicTrack(MusicPlayer& player, HINSTANCE instance, int resourceId) {
         stopMusic(player);
         return;
     }
-
-    player.musicMuted = false;
-    if (player.waveOutSetVolume) player.waveOutSetVolume(player.waveDevice, PlaybackVolume);
 }
 
 void stopMusic(MusicPlayer& player) {

@@ -42,6 +42,7 @@ struct DecodedTrack {
 // Decodes an RT_RCDATA Ogg Vorbis resource; samples stay null when it is missing, empty or undecodable.
 DecodedTrack decodeMusicResource(HINSTANCE instance, int resourceId);
 WAVEFORMATEX musicFormat(int channels, int sampleRate);
+// Starts the endless playback, silent when the player was muted before (the music toggle then starts it).
 void startMusic(MusicPlayer& player, HINSTANCE instance);
 // startMusic with the track taken from another resource.
 void startMusicTrack(MusicPlayer& player, HINSTANCE instance, int resourceId);

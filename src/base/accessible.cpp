@@ -42,6 +42,23 @@ bool isControl(const AccessibleItem& item) {
     return item.role == ROLE_SYSTEM_PUSHBUTTON || item.role == ROLE_SYSTEM_CHECKBUTTON;
 }
 
+// The state as tools see it now: the focus only while the window has it, and no control usable while
+// a message box or picker the window owns has disabled it, as a mouse finds it then.
+long shownState(HWND window, const AccessibleItem& item) {
+    long state = item.state;
+    if (GetFocus() != window) state &= ~STATE_SYSTEM_FOCUSED;
+    if (!IsWindowEnabled(window) && isControl(item))
+        state = (state | STATE_SYSTEM_UNAVAILABLE) & ~(STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED);
+    return state;
+}
+
+// The index of the item the window's focus is on, -1 for none.
+long focusedIndex(const std::vector<AccessibleItem>& items) {
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i].state & STATE_SYSTEM_FOCUSED) return static_cast<long>(i);
+    return -1;
+}
+
 class ClientObject final : public IAccessible {
 public:
     ClientObject(HWND window, const AccessibleSource* source) : window_(window), source_(source) {}
@@ -111,7 +128,9 @@ public:
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override { return noText(child, text); }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* text) override { return noText(child, text); }
     HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* text) override {
-        return noText(child, text);
+        Lookup at = lookUp(child);
+        if (at.result != S_OK) return at.result;
+        return textResult(at.item() ? at.item()->keyboardShortcut : std::wstring(), text);
     }
     HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, LONG* topic) override {
         if (!topic) return E_POINTER;
@@ -126,7 +145,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
         Lookup at = lookUp(child);
         if (at.result != S_OK) return at.result;
-        if (at.item()) return numberResult(at.item()->state, state);
+        if (at.item()) return numberResult(shownState(window_, *at.item()), state);
         long own = STATE_SYSTEM_FOCUSABLE;
         if (GetFocus() == window_) own |= STATE_SYSTEM_FOCUSED;
         if (!IsWindowVisible(window_)) own |= STATE_SYSTEM_INVISIBLE;
@@ -134,8 +153,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
         if (!IsWindow(window_)) return RPC_E_DISCONNECTED;
-        // The window takes the keyboard as a whole; no drawn element has a focus of its own.
-        return GetFocus() == window_ ? numberResult(CHILDID_SELF, focus) : noneResult(focus);
+        if (GetFocus() != window_) return noneResult(focus);
+        // The window takes the keyboard as a whole and passes it to the drawn element it has focused.
+        return numberResult(focusedIndex(source_->items(window_)) + 1, focus);
     }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override { return noneResult(selection); }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
@@ -198,7 +218,8 @@ public:
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
         Lookup at = lookUp(child);
         if (at.result != S_OK) return at.result;
-        if (!at.item() || at.item()->defaultAction.empty() || !source_->canAct(window_, at.item()->key))
+        if (!at.item() || at.item()->defaultAction.empty() || !IsWindowEnabled(window_) ||
+            !source_->canAct(window_, at.item()->key))
             return DISP_E_MEMBERNOTFOUND;
         PostMessageW(window_, WM_ACCESSIBLE_ACTION, static_cast<WPARAM>(at.item()->key), 0);
         return S_OK;
@@ -277,15 +298,29 @@ LRESULT answerGetObject(HWND window, WPARAM flags, LPARAM objectId, const Access
 
 void announceChanges(HWND window, std::vector<AccessibleItem>& announced, std::vector<AccessibleItem> now) {
     if (!announced.empty()) {
+        if (!sameKeys(announced, now)) NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
         for (size_t i = 0; i < now.size(); ++i) {
             const AccessibleItem* before = findKey(announced, now[i].key);
-            if (!before) continue;
             const LONG child = static_cast<LONG>(i + 1);
+            // Readers speak an alert wherever the focus is: how an install ended is heard at once.
+            if (now[i].role == ROLE_SYSTEM_ALERT &&
+                (!before || before->role != ROLE_SYSTEM_ALERT || before->name != now[i].name))
+                NotifyWinEvent(EVENT_SYSTEM_ALERT, window, OBJID_CLIENT, child);
+            if (!before) continue;
             if (before->name != now[i].name) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window, OBJID_CLIENT, child);
             if (before->value != now[i].value) NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window, OBJID_CLIENT, child);
             if (before->state != now[i].state) NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window, OBJID_CLIENT, child);
         }
-        if (!sameKeys(announced, now)) NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
+        const long was = focusedIndex(announced), is = focusedIndex(now);
+        const int wasKey = was < 0 ? -1 : announced[static_cast<size_t>(was)].key;
+        const int isKey = is < 0 ? -1 : now[static_cast<size_t>(is)].key;
+        // A focus that left every item rests on the window itself.
+        if (wasKey != isKey && GetFocus() == window) NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, is + 1);
     }
     announced = std::move(now);
+}
+
+void announceFocus(HWND window, const std::vector<AccessibleItem>& items) {
+    const long focused = focusedIndex(items);
+    if (focused >= 0 && GetFocus() == window) NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, focused + 1);
 }

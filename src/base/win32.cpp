@@ -68,3 +68,19 @@ void trackMouseLeave(HWND window, bool& tracking) {
     TrackMouseEvent(&track);
     tracking = true;
 }
+
+bool focusHiddenAfter(HWND window, WPARAM update, bool hidden) {
+    if (!(HIWORD(update) & UISF_HIDEFOCUS)) return hidden;
+    switch (LOWORD(update)) {
+    case UIS_SET: return true;
+    case UIS_CLEAR: return false;
+    // UIS_INITIALIZE: the system chose by the last input, mouse or keyboard.
+    default: return (SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
+    }
+}
+
+void showFocusCues(HWND window) {
+    // A top-level window's default procedure answers with WM_UPDATEUISTATE when the change is allowed.
+    // (Wine 8 neither forwards this nor keeps a state: there the cues are never hidden.)
+    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}

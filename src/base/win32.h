@@ -19,3 +19,9 @@ void applyLightTitleBar(HWND window);
 // Asks once for WM_MOUSELEAVE; the flag is set whatever the call returns, so that a failed request
 // is not repeated on every move. The leave handler clears it.
 void trackMouseLeave(HWND window, bool& tracking);
+// Windows' rule for focus cues on a window that draws its own focus: whether they stay hidden after a
+// WM_UPDATEUISTATE with these parameters, given whether they were. Cues are hidden until the keyboard is
+// used (UISF_HIDEFOCUS), unless the user asked to see them always.
+bool focusHiddenAfter(HWND window, WPARAM update, bool hidden);
+// Asks for the focus cues to show, as keyboard navigation in a dialog does.
+void showFocusCues(HWND window);

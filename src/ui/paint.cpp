@@ -19,19 +19,10 @@ using Gdiplus::Ok;
 
 namespace {
 
-constexpr uint32_t GradientStart = 0xFFFFFAFC;
-constexpr uint32_t GradientEnd = 0xFFF7E7F0;
-constexpr uint32_t Accent = 0xFFF1719E;
-constexpr uint32_t CardFill = 0xCDFFFFFF;
-constexpr uint32_t CardOutline = 0x64E6CAD7;
-constexpr uint32_t SwitchFill = 0xE1FFFFFF;
-constexpr uint32_t SwitchOutline = 0x5FE8CCD8;
-constexpr uint32_t SuccessText = 0xFF268E67;
-constexpr uint32_t GoodText = 0xFF2B8B69;
-constexpr uint32_t WarningText = 0xFFB16719;
 constexpr float PanelRadius = 22.0f;
 constexpr float CardRadius = 14.0f;
 constexpr float MainButtonRadius = 15.0f;
+constexpr float MusicRadius = 11.0f;
 constexpr const wchar_t* SteamAppId = L"2719305";
 
 // A control looks hot only while the mouse is on it and it answers the mouse: a button that an
@@ -110,9 +101,9 @@ OwnedPen makePen(DrawContext& dc, uint32_t colour, float width) {
     return OwnedPen(status == Ok ? raw : nullptr);
 }
 
-void drawBackground(Gdiplus::GpImage* picture, DrawContext& dc, float W, float H) {
+void drawBackground(Gdiplus::GpImage* picture, const Palette& c, DrawContext& dc, float W, float H) {
     UINT iw = 0, ih = 0;
-    if (picture) {
+    if (picture && c.picture) {
         dc.record(gp::GdipGetImageWidth(picture, &iw));
         dc.record(gp::GdipGetImageHeight(picture, &ih));
     }
@@ -124,108 +115,122 @@ void drawBackground(Gdiplus::GpImage* picture, DrawContext& dc, float W, float H
         dc.record(gp::GdipDrawImageRect(dc.graphics, picture, (W - dw) * 0.5f, (H - dh) * 0.5f, dw, dh));
         return;
     }
-    Brush gradient = makeGradientBrush({0, 0}, {W, H}, GradientStart, GradientEnd);
+    Brush gradient = makeGradientBrush({0, 0}, {W, H}, c.washStart, c.washEnd);
     dc.record(gradient.status);
     dc.record(gp::GdipFillRectangle(dc.graphics, gradient.get(), 0, 0, W, H));
 }
 
-void drawPanelAndHeader(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const RectF& P) {
-    fillRoundedRect(dc, offset(P, 5, 8, 0, 0), PanelRadius, 0x2A4E3348);
-    fillRoundedRect(dc, P, PanelRadius, 0xE8FFFBFD);
-    strokeRoundedRect(dc, P, PanelRadius, 0x9BFFFFFF);
-    say(Subtitle, 14, false, 0xFF6F5973, subtitleBox(P));
-    say(GameTitle, app.language == English ? 25.0f : 37.0f, true, 0xFF41314B, gameTitleBox(P));
-    fillSolid(dc, Accent, {P.X + 22, P.Y + 106, 62, 3}, false);
+void drawPanelAndHeader(const InstallerApp& app, const Palette& c, DrawContext& dc, const TextPainter& say,
+                        const RectF& P) {
+    fillRoundedRect(dc, offset(P, 5, 8, 0, 0), PanelRadius, c.panelShadow);
+    fillRoundedRect(dc, P, PanelRadius, c.panel);
+    strokeRoundedRect(dc, P, PanelRadius, c.panelOutline);
+    say(Subtitle, 14, false, c.subtitle, subtitleBox(P));
+    say(GameTitle, app.language == English ? 25.0f : 37.0f, true, c.title, gameTitleBox(P));
+    fillSolid(dc, c.accent, {P.X + 22, P.Y + 106, 62, 3}, false);
 }
 
-void drawPatchCard(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const MainLayout& L) {
+void drawPatchCard(const InstallerApp& app, const Palette& c, DrawContext& dc, const TextPainter& say,
+                   const MainLayout& L) {
     const RectF& Q = L.patchCard;
-    fillRoundedRect(dc, Q, CardRadius, CardFill);
-    strokeRoundedRect(dc, Q, CardRadius, CardOutline);
-    fillSolid(dc, app.patchFound ? 0xFF3DB784 : 0xFFE85B76, {Q.X + 16, Q.Y + 19, 10, 10}, true);
-    say(app.patchFound ? PatchFound : PatchNotFound, 15, true, 0xFF413648, headlineBox(Q));
-    say(patchDetailText(app), 12, false, 0xE16B5F71, detailBox(Q));
+    fillRoundedRect(dc, Q, CardRadius, c.card);
+    strokeRoundedRect(dc, Q, CardRadius, c.cardOutline);
+    fillSolid(dc, app.patchFound ? c.patchFound : c.patchMissing, {Q.X + 16, Q.Y + 19, 10, 10}, true);
+    say(app.patchFound ? PatchFound : PatchNotFound, 15, true, c.headline, headlineBox(Q));
+    say(patchDetailText(app), 12, false, c.detail, detailBox(Q));
     if (!app.patchFound) {
-        drawPillButton(app, dc, L.control(OpenAppFolderButton), text(app.language, OpenAppFolder),
+        drawPillButton(app, c, dc, L.control(OpenAppFolderButton), text(app.language, OpenAppFolder),
                        isHot(app, OpenAppFolderButton), true);
     }
 }
 
-void drawLocationSection(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const MainLayout& L) {
+void drawLocationSection(const InstallerApp& app, const Palette& c, DrawContext& dc, const TextPainter& say,
+                         const MainLayout& L) {
     const RectF& K = L.locationCard;
-    say(InstallLocation, 13, false, 0xE169586E, L.locationLabel);
-    fillRoundedRect(dc, K, CardRadius, CardFill);
-    strokeRoundedRect(dc, K, CardRadius, CardOutline);
+    say(InstallLocation, 13, false, c.label, L.locationLabel);
+    fillRoundedRect(dc, K, CardRadius, c.card);
+    strokeRoundedRect(dc, K, CardRadius, c.cardOutline);
     const GameCandidate* selected = selectedGameCandidate(app);
-    say(originTextOf(app), 12, true, selected ? GoodText : 0xFFB5691F, originBox(K));
+    say(originTextOf(app), 12, true, selected ? c.good : c.noFolder, originBox(K));
     if (selected) {
-        say(selected->path, 12, false, 0xF543394B, pathBox(K), AlignNear, TrimPath);
+        say(selected->path, 12, false, c.path, pathBox(K), AlignNear, TrimPath);
         if (app.candidates.size() >= 2) {
-            say(counterTextOf(app), 10, false, 0xBE716375, counterBox(K));
-            drawArrowButton(dc, L.control(PrevLocationButton), false, isHot(app, PrevLocationButton));
-            drawArrowButton(dc, L.control(NextLocationButton), true, isHot(app, NextLocationButton));
+            say(counterTextOf(app), 10, false, c.counter, counterBox(K));
+            drawArrowButton(dc, c, L.control(PrevLocationButton), false, isHot(app, PrevLocationButton),
+                            isControlLive(app, PrevLocationButton));
+            drawArrowButton(dc, c, L.control(NextLocationButton), true, isHot(app, NextLocationButton),
+                            isControlLive(app, NextLocationButton));
         }
     }
     // Drawn during an install too, when they cannot be hit.
-    drawPillButton(app, dc, L.control(ChooseFolderButton), text(app.language, ChooseFolder),
-                   isHot(app, ChooseFolderButton), true);
-    drawPillButton(app, dc, L.control(DetectAgainButton), text(app.language, DetectAgain),
-                   isHot(app, DetectAgainButton), false);
+    drawPillButton(app, c, dc, L.control(ChooseFolderButton), text(app.language, ChooseFolder),
+                   isHot(app, ChooseFolderButton), true, isControlLive(app, ChooseFolderButton));
+    drawPillButton(app, c, dc, L.control(DetectAgainButton), text(app.language, DetectAgain),
+                   isHot(app, DetectAgainButton), false, isControlLive(app, DetectAgainButton));
 }
 
 struct StatusLine {
     std::wstring text;
-    uint32_t colour;
+    uint32_t Palette::*colour;
 };
 
 StatusLine statusLineOf(const InstallerApp& app) {
     if (app.uiState == StateCompleted)
         return {std::wstring(text(app.language, InstallComplete)) + L" \u00B7 " + text(app.language, CanStartGame),
-                SuccessText};
-    if (app.uiState == StateCancelled) return {text(app.language, InstallCancelled), WarningText};
-    if (app.uiState == StateFailed) return {app.statusText, 0xFFC33B53};
-    if (app.targetIsSource) return {text(app.language, PatchAlreadyInPlace), SuccessText};
-    if (app.targetExists) return {text(app.language, PatchWillOverwrite), WarningText};
-    if (app.patchFound && hasValidSelection(app)) return {text(app.language, ReadyToInstall), GoodText};
-    return {std::wstring(), GoodText};
+                &Palette::success};
+    if (app.uiState == StateCancelled) return {text(app.language, InstallCancelled), &Palette::warning};
+    if (app.uiState == StateFailed) return {app.statusText, &Palette::failure};
+    if (app.targetIsSource) return {text(app.language, PatchAlreadyInPlace), &Palette::success};
+    if (app.targetExists) return {text(app.language, PatchWillOverwrite), &Palette::warning};
+    if (app.patchFound && hasValidSelection(app)) return {text(app.language, ReadyToInstall), &Palette::good};
+    return {std::wstring(), &Palette::good};
 }
 
-void drawStatusLine(const InstallerApp& app, const TextPainter& say, const MainLayout& L) {
+// The status line tells how the last install ended in these states; readers are told it as an alert.
+bool statusIsOutcome(const InstallerApp& app) {
+    return app.uiState == StateCompleted || app.uiState == StateCancelled || app.uiState == StateFailed;
+}
+
+void drawStatusLine(const InstallerApp& app, const Palette& c, const TextPainter& say, const MainLayout& L) {
     const StatusLine line = statusLineOf(app);
-    say(line.text, 12, false, line.colour, L.statusLine);
+    say(line.text, 12, false, c.*line.colour, L.statusLine);
 }
 
-void drawProgressAndButtons(const InstallerApp& app, DrawContext& dc, const TextPainter& say, const MainLayout& L) {
+void drawProgressAndButtons(const InstallerApp& app, const Palette& c, DrawContext& dc, const TextPainter& say,
+                            const MainLayout& L) {
     const bool installing = app.uiState == StateInstalling;
     const bool completed = app.uiState == StateCompleted;
     const bool canAct = canActOf(app);
     if (progressShown(app)) {
         const RectF& T = L.progressTrack;
-        fillRoundedRect(dc, T, 4, 0x7DE0CFD7);
+        fillRoundedRect(dc, T, 4, c.track);
+        strokeRoundedRect(dc, T, 4, c.trackOutline);
         const float fw = static_cast<float>(shownPermille(app)) / FullPermille * T.Width;
-        if (fw > 0) fillRoundedRect(dc, {T.X, T.Y, fw, T.Height}, 4, Accent);
+        if (fw > 0) fillRoundedRect(dc, {T.X, T.Y, fw, T.Height}, 4, c.progress);
     }
 
     const RectF& B = L.control(ActionButton);
     const bool hot = isHot(app, ActionButton);
-    uint32_t fill = 0xB4D2CAD2;
+    uint32_t fill = c.mainFillInert;
     if (canAct && installing)
-        fill = hot ? 0xF5E05972 : 0xE6C64865;
+        fill = hot ? c.cancelFillHot : c.cancelFill;
     else if (canAct)
-        fill = hot ? 0xFFF97EA9 : 0xFFEC699A;
-    fillRoundedRect(dc, offset(B, 2, 5, 0, 0), MainButtonRadius, 0x225B364E);
+        fill = hot ? c.mainFillHot : c.mainFill;
+    fillRoundedRect(dc, offset(B, 2, 5, 0, 0), MainButtonRadius, c.mainShadow);
     fillRoundedRect(dc, B, MainButtonRadius, fill);
-    say(mainCaptionOf(app), 16, true, canAct ? 0xFFFFFFFF : 0x96FFFFFF, B, AlignCentre);
+    if (!canAct) strokeRoundedRect(dc, B, MainButtonRadius, c.inert);
+    if (hot) drawHotOutline(dc, c, B, MainButtonRadius);
+    say(mainCaptionOf(app), 16, true, canAct ? c.mainText : c.mainTextInert, B, AlignCentre);
 
     if (completed)
-        drawPillButton(app, dc, L.control(CloseButton), text(app.language, CloseInstaller), isHot(app, CloseButton),
+        drawPillButton(app, c, dc, L.control(CloseButton), text(app.language, CloseInstaller), isHot(app, CloseButton),
                        false);
 }
 
-void drawSpeaker(const InstallerApp& app, DrawContext& dc, const RectF& M) {
+void drawSpeaker(const InstallerApp& app, const Palette& c, DrawContext& dc, const RectF& M) {
     const MusicPlayer* player = app.musicPlayer;
     const bool deviceOpen = player && player->waveDevice;
-    const uint32_t colour = deviceOpen ? 0xFF4C3A53 : 0xB48E8491;
+    const uint32_t colour = deviceOpen ? c.music.text : c.speakerOff;
     const float ax = M.X + 7;
     const float ay = M.Y + M.Height * 0.5f;
 
@@ -240,26 +245,42 @@ void drawSpeaker(const InstallerApp& app, DrawContext& dc, const RectF& M) {
         dc.record(gp::GdipDrawArc(dc.graphics, wave.get(), ax + 8, ay - 7, 10, 14, -45, 90));
         dc.record(gp::GdipDrawArc(dc.graphics, wave.get(), ax + 7, ay - 11, 18, 22, -48, 96));
     } else {
-        OwnedPen cross = makePen(dc, 0xFFE04A6F, 2.0f);
+        OwnedPen cross = makePen(dc, c.cross, 2.0f);
         dc.record(gp::GdipDrawLine(dc.graphics, cross.get(), ax + 17, ay - 5, ax + 25, ay + 5));
         dc.record(gp::GdipDrawLine(dc.graphics, cross.get(), ax + 25, ay - 5, ax + 17, ay + 5));
     }
 }
 
-void drawLanguageSwitch(const InstallerApp& app, DrawContext& dc, const MainLayout& L) {
+void drawLanguageSwitch(const InstallerApp& app, const Palette& c, DrawContext& dc, const MainLayout& L) {
     const RectF& A = L.control(ChipSimplified);
     const RectF& E = L.control(ChipEnglish);
     const RectF back{A.X - 7, A.Y - 5, E.X + E.Width - A.X + 14, A.Height + 10};
-    fillRoundedRect(dc, back, 13, SwitchFill);
-    strokeRoundedRect(dc, back, 13, SwitchOutline);
-    drawLanguageChip(app, dc, A, L"简中", SimplifiedChinese, ChipSimplified);
-    drawLanguageChip(app, dc, L.control(ChipTraditional), L"繁中", TraditionalChinese, ChipTraditional);
-    drawLanguageChip(app, dc, E, L"EN", English, ChipEnglish);
+    fillRoundedRect(dc, back, 13, c.switchFill);
+    strokeRoundedRect(dc, back, 13, c.switchOutline);
+    drawLanguageChip(app, c, dc, A, L"简中", SimplifiedChinese, ChipSimplified);
+    drawLanguageChip(app, c, dc, L.control(ChipTraditional), L"繁中", TraditionalChinese, ChipTraditional);
+    drawLanguageChip(app, c, dc, E, L"EN", English, ChipEnglish);
 
     const RectF& M = L.control(MusicToggle);
-    fillRoundedRect(dc, M, 11, isHot(app, MusicToggle) ? 0xFAFFEBF3 : SwitchFill);
-    strokeRoundedRect(dc, M, 11, SwitchOutline);
-    drawSpeaker(app, dc, M);
+    const bool hot = isHot(app, MusicToggle);
+    fillRoundedRect(dc, M, MusicRadius, hot ? c.music.fillHot : c.music.fill);
+    strokeRoundedRect(dc, M, MusicRadius, c.music.outline);
+    if (hot) drawHotOutline(dc, c, M, MusicRadius);
+    drawSpeaker(app, c, dc, M);
+}
+
+// The rounding of each control's face, for the ring drawn along it.
+float cornerRadiusOf(ControlId id) {
+    switch (id) {
+    case ChipSimplified:
+    case ChipTraditional:
+    case ChipEnglish: return 10.0f;
+    case MusicToggle: return MusicRadius;
+    case PrevLocationButton:
+    case NextLocationButton: return 8.0f;
+    case ActionButton: return MainButtonRadius;
+    default: return 10.0f;
+    }
 }
 
 }  // namespace
@@ -282,7 +303,8 @@ std::wstring patchSizeText(uint64_t size) {
     return buffer;
 }
 
-void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT dpi, Gdiplus::GpImage* picture) {
+void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT dpi, Gdiplus::GpImage* picture,
+                   const FrameLook& look) {
     w = std::max(w, 1);
     h = std::max(h, 1);
     dc.record(gp::GdipSetSmoothingMode(dc.graphics, Gdiplus::SmoothingModeAntiAlias));
@@ -295,15 +317,18 @@ void drawMainFrame(const InstallerApp& app, DrawContext& dc, int w, int h, UINT 
     const MainLayout L = computeLayout(app.uiState, W, H);
 
     const TextPainter say{app, dc};
+    const Palette& c = look.palette;
 
-    drawBackground(picture, dc, W, H);
-    drawPanelAndHeader(app, dc, say, L.panel);
-    drawPatchCard(app, dc, say, L);
-    drawLocationSection(app, dc, say, L);
-    drawStatusLine(app, say, L);
-    drawProgressAndButtons(app, dc, say, L);
-    say(footerText(app), 10, false, 0xBE706074, footerBox(L.panel));
-    drawLanguageSwitch(app, dc, L);
+    drawBackground(picture, c, dc, W, H);
+    drawPanelAndHeader(app, c, dc, say, L.panel);
+    drawPatchCard(app, c, dc, say, L);
+    drawLocationSection(app, c, dc, say, L);
+    drawStatusLine(app, c, say, L);
+    drawProgressAndButtons(app, c, dc, say, L);
+    say(footerText(app), 10, false, c.footer, footerBox(L.panel));
+    drawLanguageSwitch(app, c, dc, L);
+    const auto ring = static_cast<ControlId>(look.focusRing);
+    if (ring != None) drawFocusRing(dc, c, L.control(ring), cornerRadiusOf(ring));
 }
 
 OwnedImage coverScaledCopy(Gdiplus::GpImage* picture, int w, int h) {
@@ -342,9 +367,10 @@ Gdiplus::GpImage* backgroundFor(InstallerApp& app, int w, int h) {
 
 }  // namespace
 
-void paintMainWindow(InstallerApp& app) {
+void paintMainWindow(InstallerApp& app, const FrameLook& look) {
     paintBuffered(app.mainWindow, [&](DrawContext& dc, int w, int h) {
-        drawMainFrame(app, dc, w, h, windowDpi(app.mainWindow), backgroundFor(app, w, h));
+        drawMainFrame(app, dc, w, h, windowDpi(app.mainWindow),
+                      look.palette.picture ? backgroundFor(app, w, h) : nullptr, look);
     });
 }
 
@@ -355,59 +381,82 @@ RECT devicePixels(const RectF& r, float scale) {
             static_cast<LONG>((r.Y + r.Height) * scale)};
 }
 
+// The keys that act on a control wherever the keyboard focus is (the main window's key handling).
+const wchar_t* keyboardShortcutOf(const InstallerApp& app, ControlId id) {
+    switch (id) {
+    case MusicToggle: return L"M";
+    case ChooseFolderButton: return L"Ctrl+B";
+    case DetectAgainButton: return L"F5";
+    case ActionButton: return app.uiState == StateInstalling ? L"Esc" : L"Enter";
+    case CloseButton: return L"Esc";
+    default: return L"";
+    }
+}
+
 struct ItemList {
     const InstallerApp& app;
     float scale;
+    ControlId focus;
     std::vector<AccessibleItem> items;
 
-    void addText(int key, const std::wstring& name, const RectF& box) {
+    void addText(int key, const std::wstring& name, const RectF& box, long role = ROLE_SYSTEM_STATICTEXT) {
         if (!name.empty())
-            items.push_back(
-                {key, ROLE_SYSTEM_STATICTEXT, STATE_SYSTEM_READONLY, name, {}, {}, devicePixels(box, scale)});
+            items.push_back({key, role, STATE_SYSTEM_READONLY, name, {}, {}, devicePixels(box, scale), {}});
     }
     void addControl(ControlId id, long role, const std::wstring& name, const RectF& box, long state = 0) {
-        if (!isControlLive(app, id)) state |= STATE_SYSTEM_UNAVAILABLE;
+        state |= isControlLive(app, id) ? STATE_SYSTEM_FOCUSABLE : STATE_SYSTEM_UNAVAILABLE;
+        if (id == focus) state |= STATE_SYSTEM_FOCUSED;
         if (isHot(app, id)) state |= STATE_SYSTEM_HOTTRACKED;
         const AccessibleTextId action = role == ROLE_SYSTEM_CHECKBUTTON ? SelectAction : PressAction;
-        items.push_back({id, role, state, name, {}, accessibleText(app.language, action), devicePixels(box, scale)});
+        items.push_back({id,
+                         role,
+                         state,
+                         name,
+                         {},
+                         accessibleText(app.language, action),
+                         devicePixels(box, scale),
+                         keyboardShortcutOf(app, id)});
+    }
+    void addButton(ControlId id, const std::wstring& name, const MainLayout& L) {
+        addControl(id, ROLE_SYSTEM_PUSHBUTTON, name, L.control(id));
     }
 };
 
 }  // namespace
 
-std::vector<AccessibleItem> mainWindowItems(const InstallerApp& app, float W, float H, float scale) {
+std::vector<AccessibleItem> mainWindowItems(const InstallerApp& app, float W, float H, float scale, int32_t focus) {
     const MainLayout L = computeLayout(app.uiState, W, H);
-    ItemList list{app, scale, {}};
+    ItemList list{app, scale, static_cast<ControlId>(focus), {}};
     const ControlId chips[] = {ChipSimplified, ChipTraditional, ChipEnglish};
     for (int32_t language = SimplifiedChinese; language <= English; ++language) {
         list.addControl(chips[language], ROLE_SYSTEM_CHECKBUTTON, languageShortLabel(language),
                         L.control(chips[language]), language == app.language ? STATE_SYSTEM_CHECKED : 0);
     }
-    list.addControl(MusicToggle, ROLE_SYSTEM_PUSHBUTTON,
-                    accessibleText(app.language, musicAudible(app) ? MusicOnName : MusicOffName),
-                    L.control(MusicToggle));
+    list.addButton(MusicToggle, accessibleText(app.language, musicAudible(app) ? MusicOnName : MusicOffName), L);
     list.addText(SubtitleText, text(app.language, Subtitle), subtitleBox(L.panel));
     list.addText(GameTitleText, text(app.language, GameTitle), gameTitleBox(L.panel));
     list.addText(PatchHeadlineText, text(app.language, app.patchFound ? PatchFound : PatchNotFound),
                  headlineBox(L.patchCard));
     list.addText(PatchDetailText, patchDetailText(app), detailBox(L.patchCard));
+    // Drawn at the right of the patch card, so read with it.
+    if (!app.patchFound) list.addButton(OpenAppFolderButton, text(app.language, OpenAppFolder), L);
     list.addText(LocationLabelText, text(app.language, InstallLocation), L.locationLabel);
     list.addText(LocationOriginText, text(app.language, originTextOf(app)), originBox(L.locationCard));
-    if (const GameCandidate* selected = selectedGameCandidate(app)) {
-        list.addText(LocationPathText, selected->path, pathBox(L.locationCard));
-        if (app.candidates.size() >= 2) {
-            list.addText(LocationCounterText, counterTextOf(app), counterBox(L.locationCard));
-            list.addControl(PrevLocationButton, ROLE_SYSTEM_PUSHBUTTON,
-                            accessibleText(app.language, PreviousLocationName), L.control(PrevLocationButton));
-            list.addControl(NextLocationButton, ROLE_SYSTEM_PUSHBUTTON, accessibleText(app.language, NextLocationName),
-                            L.control(NextLocationButton));
-        }
+    const GameCandidate* selected = selectedGameCandidate(app);
+    // The arrows sit on the origin line's row, at the card's top right.
+    if (selected && app.candidates.size() >= 2) {
+        list.addButton(PrevLocationButton, accessibleText(app.language, PreviousLocationName), L);
+        list.addButton(NextLocationButton, accessibleText(app.language, NextLocationName), L);
     }
-    list.addControl(ChooseFolderButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, ChooseFolder),
-                    L.control(ChooseFolderButton));
-    list.addControl(DetectAgainButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, DetectAgain),
-                    L.control(DetectAgainButton));
-    list.addText(StatusLineText, statusLineOf(app).text, L.statusLine);
+    if (selected) {
+        list.addText(LocationPathText, selected->path, pathBox(L.locationCard));
+        if (app.candidates.size() >= 2)
+            list.addText(LocationCounterText, counterTextOf(app), counterBox(L.locationCard));
+    }
+    list.addButton(ChooseFolderButton, text(app.language, ChooseFolder), L);
+    list.addButton(DetectAgainButton, text(app.language, DetectAgain), L);
+    list.addText(StatusLineText, statusLineOf(app).text, L.statusLine,
+                 statusIsOutcome(app) ? ROLE_SYSTEM_ALERT : ROLE_SYSTEM_STATICTEXT);
     if (progressShown(app)) {
         wchar_t percent[16];
         swprintf(percent, std::size(percent), L"%d%%", shownPermille(app) / 10);
@@ -417,16 +466,11 @@ std::vector<AccessibleItem> mainWindowItems(const InstallerApp& app, float W, fl
                               accessibleText(app.language, ProgressName),
                               percent,
                               {},
-                              devicePixels(L.progressTrack, scale)});
+                              devicePixels(L.progressTrack, scale),
+                              {}});
     }
-    list.addControl(ActionButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, mainCaptionOf(app)),
-                    L.control(ActionButton));
-    if (app.uiState == StateCompleted)
-        list.addControl(CloseButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, CloseInstaller),
-                        L.control(CloseButton));
-    if (!app.patchFound)
-        list.addControl(OpenAppFolderButton, ROLE_SYSTEM_PUSHBUTTON, text(app.language, OpenAppFolder),
-                        L.control(OpenAppFolderButton));
+    list.addButton(ActionButton, text(app.language, mainCaptionOf(app)), L);
+    if (app.uiState == StateCompleted) list.addButton(CloseButton, text(app.language, CloseInstaller), L);
     list.addText(FooterText, footerText(app), footerBox(L.panel));
     return std::move(list.items);
 }

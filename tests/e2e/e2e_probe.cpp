@@ -1,6 +1,7 @@
 // Looks at the installer's windows from outside, as an assistive tool does, for the end-to-end scripts.
 //   e2e_probe wait <class> [ms]        waits for a visible window of the class
 //   e2e_probe tree <class>             prints the window's accessible children, one per line
+//   e2e_probe focus <class>            prints the child that has the keyboard focus
 //   e2e_probe find <class> <name> [ms] waits until the window shows a child of that name
 //   e2e_probe point <class> <name>     prints the screen point at the centre of the named child
 //   e2e_probe press <class> <name>     does the named child's default action
@@ -57,6 +58,12 @@ int run(int argc, wchar_t** argv) {
     if (command == L"tree") {
         for (const AccessibleChild& c : children) print(describeChild(c));
         return children.empty() ? 1 : 0;
+    }
+    if (command == L"focus") {
+        const long focused = focusedChild(window);
+        if (focused < 1 || focused > static_cast<long>(children.size())) return 1;
+        print(describeChild(children[static_cast<size_t>(focused - 1)]));
+        return 0;
     }
     const AccessibleChild* child = argc > 3 ? named(children, argv[3]) : nullptr;
     if (!child) return command == L"close" ? 0 : 1;

@@ -234,6 +234,9 @@ std::vector<AccessibleChild> accessibleChildren(HWND window) {
         text = nullptr;
         client->get_accValue(child(id), &text);
         c.value = take(text);
+        text = nullptr;
+        client->get_accKeyboardShortcut(child(id), &text);
+        c.shortcut = take(text);
         VARIANT number;
         client->get_accRole(child(id), &number);
         c.role = number.lVal;
@@ -252,7 +255,9 @@ std::wstring describeChild(const AccessibleChild& c, POINT origin) {
     if (!c.value.empty()) line += L"\tvalue " + c.value;
     const std::pair<long, const wchar_t*> states[] = {{STATE_SYSTEM_CHECKED, L"checked"},
                                                       {STATE_SYSTEM_UNAVAILABLE, L"unavailable"},
-                                                      {STATE_SYSTEM_HOTTRACKED, L"hot"}};
+                                                      {STATE_SYSTEM_HOTTRACKED, L"hot"},
+                                                      {STATE_SYSTEM_FOCUSABLE, L"focusable"},
+                                                      {STATE_SYSTEM_FOCUSED, L"focused"}};
     for (const auto& [bit, name] : states)
         if (c.state & bit) line += L"\t[" + std::wstring(name) + L"]";
     return line + L"\t(" + std::to_wstring(c.screen.left - origin.x) + L", " +
@@ -272,6 +277,13 @@ long navigate(HWND window, long from, long direction) {
     VARIANT to;
     VariantInit(&to);
     return client && client->accNavigate(direction, child(from), &to) == S_OK && to.vt == VT_I4 ? to.lVal : -1;
+}
+
+long focusedChild(HWND window) {
+    const ComPtr<IAccessible> client = clientObject(window);
+    VARIANT focus;
+    VariantInit(&focus);
+    return client && client->get_accFocus(&focus) == S_OK && focus.vt == VT_I4 ? focus.lVal : -1;
 }
 
 HRESULT doDefaultAction(HWND window, long childId) {

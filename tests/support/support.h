@@ -76,6 +76,7 @@ struct AccessibleChild {
     long state = 0;
     std::wstring name;
     std::wstring value;
+    std::wstring shortcut;
     RECT screen{};  // left, top, width and height, as accLocation gives them
 };
 std::vector<AccessibleChild> accessibleChildren(HWND window);
@@ -88,6 +89,8 @@ long hitTestAt(HWND window, POINT screen);
 long navigate(HWND window, long from, long direction);
 // The child's default action; S_OK when the window took it.
 HRESULT doDefaultAction(HWND window, long childId);
+// The child that get_accFocus names (0: the window itself), -1 when the window has no focus.
+long focusedChild(HWND window);
 
 // Answers every dialog of this process and keeps what each one showed: message boxes get the answer
 // (OK when they have no Yes); the folder picker gets the folder typed in once `pickWhen` (if any) is
