@@ -5,7 +5,6 @@
 
 #include <iterator>
 
-#include "base/owned.h"
 #include "install/error_text.h"
 #include "install/installer_app.h"
 #include "install/launch.h"
@@ -19,15 +18,6 @@ namespace {
 constexpr const wchar_t* PatchFileName = L"patch.rpa";
 constexpr uint64_t MaxSpaceMargin = 8ull * 1024 * 1024;
 constexpr uint64_t MaxFatFileBytes = 0xFFFFFFFFull;  // 4 GiB less one byte
-// Read attributes only, and share everything, so that asking never disturbs a game holding the file.
-constexpr DWORD IdentityAccess = FILE_READ_ATTRIBUTES;
-constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-HANDLE openForIdentity(const std::wstring& path) {
-    return CreateFileW(toLongPath(path).c_str(), IdentityAccess, ShareAll, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 bool enoughSpaceAt(const std::wstring& target, uint64_t patchSize) {
     ULARGE_INTEGER freeBytes{};
     // A volume that cannot be asked is not refused: the copy reports a real shortage itself.
@@ -59,16 +49,7 @@ void refuseInstall(InstallerApp& app, TextId reason, UINT icon) {
 
 bool isSameFile(const std::wstring& a, const std::wstring& b) {
     if (equalsIgnoreCase(normalizePath(a), normalizePath(b))) return true;
-    const OwnedFile first(openForIdentity(a));
-    if (!first) return false;
-    const OwnedFile second(openForIdentity(b));
-    if (!second) return false;
-    BY_HANDLE_FILE_INFORMATION infoA{};
-    BY_HANDLE_FILE_INFORMATION infoB{};
-    if (!GetFileInformationByHandle(first.get(), &infoA) || !GetFileInformationByHandle(second.get(), &infoB))
-        return false;
-    return infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber && infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
-           infoA.nFileIndexLow == infoB.nFileIndexLow;
+    return sameFileIdentity(fileIdentityOf(a), fileIdentityOf(b));
 }
 
 std::wstring targetPathOf(const InstallerApp& app) {

@@ -68,6 +68,10 @@ struct InstallerApp {
     std::wstring statusText;
     int32_t hoverControl = 0;
     bool mouseTracking = false;
+    // The control that Space and Enter press: none until Tab moves onto one; clicks leave it.
+    int32_t focusControl = 0;
+    // No focus ring until the keyboard is used (UISF_HIDEFOCUS), as Windows' own controls do.
+    bool focusCuesHidden = false;
     // What assistive tools were last told the window shows; the next frame announces what changed.
     std::vector<AccessibleItem> announcedItems;
 

@@ -47,7 +47,7 @@ bool isAllDigits(const std::wstring& s) {
 }
 
 // Appends a normalized path unless the list holds its folder.
-void addFolder(FolderList& list, const std::wstring& path) {
+void addFolder(SteamRootList& list, const std::wstring& path) {
     for (const std::wstring& entry : list.paths) {
         if (equalsIgnoreCase(entry, path)) return;
     }
@@ -79,7 +79,7 @@ constexpr const wchar_t* HomeSteamFolders[] = {
     L"snap\\steam\\common\\.local\\share\\Steam",
 };
 
-void addLinuxSteamRoots(FolderList& roots) {
+void addLinuxSteamRoots(SteamRootList& roots) {
     const std::wstring home = wineHomeFolder();
     if (!home.empty()) {
         for (const wchar_t* folder : HomeSteamFolders) addSteamRoot(roots, joinPath(home, folder));
@@ -118,7 +118,7 @@ std::wstring readRegistryPath(HKEY hive, const std::wstring& subkey, const std::
     return normalizePath(value);
 }
 
-void addSteamRoot(FolderList& roots, const std::wstring& text) {
+void addSteamRoot(SteamRootList& roots, const std::wstring& text) {
     const std::wstring path = normalizePath(text);
     if (!path.empty() && isExistingDirectory(path)) addFolder(roots, path);
 }
@@ -177,7 +177,7 @@ std::vector<std::wstring> extractQuotedStrings(const std::wstring& text) {
 }
 
 std::vector<std::wstring> buildSteamRootList() {
-    FolderList roots;
+    SteamRootList roots;
     addSteamRoot(roots, readRegistryPath(HKEY_CURRENT_USER, SteamKeyUser, L"SteamPath", 0));
     addSteamRoot(roots, readRegistryPath(HKEY_CURRENT_USER, SteamKeyUser, L"InstallPath", 0));
     for (REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)})
@@ -208,7 +208,7 @@ std::vector<std::wstring> buildSteamRootList() {
 
 std::vector<std::wstring> findSteamLibraries() {
     // Each root, then the further libraries its file names: each folder at its first place.
-    FolderList libraries;
+    SteamRootList libraries;
     for (const std::wstring& root : buildSteamRootList()) {
         addFolder(libraries, normalizePath(root));
         const std::wstring vdf = joinPath(joinPath(root, L"steamapps"), L"libraryfolders.vdf");

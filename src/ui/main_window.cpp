@@ -24,17 +24,6 @@ constexpr WPARAM KeyB = 'B';
 constexpr WPARAM KeyM = 'M';
 constexpr LPARAM KeyRepeat = 1 << 30;  // the key was already down: an auto-repeat
 
-// What the window keeps beside the application object: its colours and its keyboard focus.
-struct MainWindowLook {
-    Palette palette = systemPalette();
-    ControlId focus = None;    // what Space and Enter press; none until Tab moves onto a control
-    bool focusHidden = false;  // UISF_HIDEFOCUS: no ring until the keyboard is used
-};
-
-constexpr const wchar_t* LookProperty = L"TavinMere.MainWindowLook";
-
-MainWindowLook* lookOf(HWND window) { return static_cast<MainWindowLook*>(GetPropW(window, LookProperty)); }
-
 // The control under a mouse message's client position, in the layout of the current size and DPI.
 ControlId controlAt(const InstallerApp& app, LPARAM position) {
     const LogicalView view = logicalViewOf(app.mainWindow);
@@ -105,10 +94,9 @@ InstallerApp* appOf(HWND window) { return reinterpret_cast<InstallerApp*>(GetWin
 
 std::vector<AccessibleItem> accessibleItems(HWND window) {
     const InstallerApp* app = appOf(window);
-    const MainWindowLook* look = lookOf(window);
-    if (!app || !look) return {};
+    if (!app) return {};
     const LogicalView view = logicalViewOf(window);
-    return mainWindowItems(*app, view.width, view.height, view.scale, look->focus);
+    return mainWindowItems(*app, view.width, view.height, view.scale, app->focusControl);
 }
 
 bool isAccessibleControl(int key) { return key >= ChipSimplified && key <= OpenAppFolderButton; }
@@ -127,52 +115,55 @@ void onAccessibleAction(InstallerApp& app, WPARAM key) {
     if (canActFor(app.mainWindow, static_cast<int>(key))) runControl(app, static_cast<ControlId>(key));
 }
 
-void onMainPaint(InstallerApp& app, const MainWindowLook& look) {
-    FrameLook frame{look.palette, None};
-    if (look.focus != None && !look.focusHidden && GetFocus() == app.mainWindow) frame.focusRing = look.focus;
+void onMainPaint(InstallerApp& app) {
+    // The palette is read at every paint, so that a high-contrast theme switched on or off shows at once.
+    FrameLook frame{systemPalette(), None};
+    if (!app.focusCuesHidden && GetFocus() == app.mainWindow) frame.focusRing = app.focusControl;
     paintMainWindow(app, frame);
     announceChanges(app.mainWindow, app.announcedItems, accessibleItems(app.mainWindow));
 }
 
 // Tab and Shift+Tab: the next or previous live control in reading order, wrapping at both ends.
-void moveFocus(InstallerApp& app, MainWindowLook& look, bool forward) {
+void moveFocus(InstallerApp& app, bool forward) {
     std::vector<ControlId> order;
     for (const AccessibleItem& item : accessibleItems(app.mainWindow))
         if (item.state & STATE_SYSTEM_FOCUSABLE) order.push_back(static_cast<ControlId>(item.key));
     if (order.empty()) return;
     const size_t n = order.size();
-    const size_t at = static_cast<size_t>(std::find(order.begin(), order.end(), look.focus) - order.begin());
+    const size_t at = static_cast<size_t>(std::find(order.begin(), order.end(), app.focusControl) - order.begin());
     if (at == n)
-        look.focus = forward ? order.front() : order.back();
+        app.focusControl = forward ? order.front() : order.back();
     else
-        look.focus = order[forward ? (at + 1) % n : (at + n - 1) % n];
+        app.focusControl = order[forward ? (at + 1) % n : (at + n - 1) % n];
     showFocusCues(app.mainWindow);
     requestRepaint(app);
 }
 
 // A focus on a control that went away or turned inert moves to the main button, or to none.
-void settleFocus(const InstallerApp& app, MainWindowLook& look) {
-    if (look.focus == None || isControlLive(app, look.focus)) return;
-    look.focus = isControlLive(app, ActionButton) ? ActionButton : None;
+void settleFocus(InstallerApp& app) {
+    const auto focus = static_cast<ControlId>(app.focusControl);
+    if (focus == None || isControlLive(app, focus)) return;
+    app.focusControl = isControlLive(app, ActionButton) ? ActionButton : None;
     requestRepaint(app);
 }
 
-void pressFocused(InstallerApp& app, const MainWindowLook& look) {
-    if (look.focus != None && isControlLive(app, look.focus)) runControl(app, look.focus);
+void pressFocused(InstallerApp& app) {
+    const auto focus = static_cast<ControlId>(app.focusControl);
+    if (focus != None && isControlLive(app, focus)) runControl(app, focus);
 }
 
-void onMainKeyDown(InstallerApp& app, MainWindowLook& look, WPARAM key, LPARAM flags) {
+void onMainKeyDown(InstallerApp& app, WPARAM key, LPARAM flags) {
     // A held key presses a focused control once: the repeat must not cancel the install it started.
     const bool repeat = (flags & KeyRepeat) != 0;
     // Unlike the mouse, keys are not limited by the state: F5 and Ctrl+B work during an install too.
     switch (key) {
-    case VK_TAB: moveFocus(app, look, GetKeyState(VK_SHIFT) >= 0); break;
+    case VK_TAB: moveFocus(app, GetKeyState(VK_SHIFT) >= 0); break;
     case VK_SPACE:
-        if (!repeat) pressFocused(app, look);
+        if (!repeat) pressFocused(app);
         break;
     case VK_RETURN:
-        if (look.focus != None) {
-            if (!repeat) pressFocused(app, look);
+        if (app.focusControl != None) {
+            if (!repeat) pressFocused(app);
         } else if (app.uiState != StateInstalling) {
             runMainAction(app);
         }
@@ -203,12 +194,11 @@ void onMainClose(InstallerApp& app) {
     DestroyWindow(app.mainWindow);
 }
 
-LRESULT handleMainMessage(InstallerApp& app, MainWindowLook& look, HWND window, UINT message, WPARAM wParam,
-                          LPARAM lParam) {
+LRESULT handleMainMessage(InstallerApp& app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_DESTROY: PostQuitMessage(0); return 0;
     case WM_SIZE: InvalidateRect(window, nullptr, FALSE); return 0;
-    case WM_PAINT: onMainPaint(app, look); return 0;
+    case WM_PAINT: onMainPaint(app); return 0;
     case WM_SETFOCUS:
         announceFocus(window, accessibleItems(window));
         requestRepaint(app);
@@ -216,23 +206,20 @@ LRESULT handleMainMessage(InstallerApp& app, MainWindowLook& look, HWND window, 
     case WM_KILLFOCUS: requestRepaint(app); return 0;
     case WM_UPDATEUISTATE:
         DefWindowProcW(window, message, wParam, lParam);
-        look.focusHidden = focusHiddenAfter(window, wParam, look.focusHidden);
+        app.focusCuesHidden = focusHiddenAfter(window, wParam, app.focusCuesHidden);
         requestRepaint(app);
         return 0;
     // The user switched a high-contrast theme on or off, or changed its colours.
     case WM_SETTINGCHANGE:
     case WM_SYSCOLORCHANGE:
-    case WM_THEMECHANGED:
-        look.palette = systemPalette();
-        requestRepaint(app);
-        break;
+    case WM_THEMECHANGED: requestRepaint(app); break;
     case WM_CLOSE: onMainClose(app); return 0;
     case WM_ERASEBKGND: return 1;  // the paint pass covers every pixel
     case WM_SETCURSOR:
         if (onMainSetCursor(app, lParam)) return 1;
         break;
     case WM_GETMINMAXINFO: onMainGetMinMaxInfo(window, reinterpret_cast<MINMAXINFO*>(lParam)); return 0;
-    case WM_KEYDOWN: onMainKeyDown(app, look, wParam, lParam); return 0;
+    case WM_KEYDOWN: onMainKeyDown(app, wParam, lParam); return 0;
     case WM_MOUSEMOVE: onMainMouseMove(app, lParam); return 0;
     case WM_LBUTTONUP: onMainClick(app, lParam); return 0;
     case WM_MOUSELEAVE: onMainMouseLeave(app); return 0;
@@ -274,17 +261,14 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         auto* app = static_cast<InstallerApp*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         app->mainWindow = window;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(app));
-        auto* look = new MainWindowLook;
-        look->focusHidden = (SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
-        SetPropW(window, LookProperty, look);
+        app->focusControl = None;
+        app->focusCuesHidden = (SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
     }
-    if (message == WM_NCDESTROY) delete static_cast<MainWindowLook*>(RemovePropW(window, LookProperty));
     // Null until WM_NCCREATE: WM_GETMINMAXINFO arrives before it.
     InstallerApp* app = appOf(window);
-    MainWindowLook* look = lookOf(window);
-    if (!app || !look) return DefWindowProcW(window, message, wParam, lParam);
-    const LRESULT result = handleMainMessage(*app, *look, window, message, wParam, lParam);
-    // Whatever the message changed, the focus stays on a live control; the window may be gone by now.
-    if ((look = lookOf(window)) != nullptr) settleFocus(*app, *look);
+    if (!app) return DefWindowProcW(window, message, wParam, lParam);
+    const LRESULT result = handleMainMessage(*app, window, message, wParam, lParam);
+    // Whatever the message changed, the focus stays on a live control.
+    if (IsWindow(window)) settleFocus(*app);
     return result;
 }
