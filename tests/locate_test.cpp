@@ -27,10 +27,8 @@ size_t indexIn(const Strings& list, const std::wstring& path) {
 
 std::wstring game(const std::wstring& root) { return normalizePath(makeGame(root)); }
 
-std::wstring describe(const GameCandidate& c) {
-    return c.path + L" " + std::to_wstring(c.manual) + L" " + std::to_wstring(c.score) + L" " +
-           std::to_wstring(c.stamp);
-}
+// A location as the window shows it: its path, marked when the user gave it.
+std::wstring describe(const GameCandidate& c) { return c.path + (c.manual ? L" (given)" : L""); }
 
 class World : public ::testing::Test {
 protected:
@@ -63,11 +61,16 @@ TEST(Paths, TextRules) {
         {toLongPath(L"C:\\x"), L"\\\\?\\C:\\x"},
         {toLongPath(L"\\\\srv\\share\\x"), L"\\\\?\\UNC\\srv\\share\\x"},
         {toLongPath(L"sub\\x"), L"sub\\x"},  // only a full path takes the prefix
-        {trimSpaces(L" \t a b \r\n"), L"a b"}};
+        {trimSpaces(L" \t a b \r\n"), L"a b"},
+        {gameRootOf(L"E:\\game"), L"E:\\"},
+        {gameRootOf(L"E:\\TavinMere\\Game\\"), L"E:\\TavinMere"},
+        {gameRootOf(L"E:\\mygame"), L""}};
     for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << i;
     EXPECT_TRUE(equalsIgnoreCase(L"C:\\GAMES\\ÄÖ游", L"c:\\games\\äö游"));
-    EXPECT_FALSE(equalsIgnoreCase(L"C:\\Games", L"C:\\Games\\") || equalsIgnoreCase(L"C:\\Games", L"C:\\Gamez"));
-    EXPECT_TRUE(endsWithIgnoreCase(L"D:\\x\\GAME", L"\\game") && !endsWithIgnoreCase(L"me", L"\\game"));
+    EXPECT_FALSE(equalsIgnoreCase(L"C:\\Games", L"C:\\Games\\"));
+    EXPECT_FALSE(equalsIgnoreCase(L"C:\\Games", L"C:\\Gamez"));
+    EXPECT_TRUE(endsWithIgnoreCase(L"D:\\x\\GAME", L"\\game"));
+    EXPECT_FALSE(endsWithIgnoreCase(L"me", L"\\game"));
 }
 
 TEST_F(World, RegistryPathsOfStringTypesOnlyAndExpanded) {
@@ -106,9 +109,11 @@ TEST_F(World, RootsInTheirOrderOnceEachOnFixedDrivesOnly) {
     world::setString(HKEY_CURRENT_USER, world::SteamUserKey, L"InstallPath", dir / L"vanished");
     world::setString(HKEY_LOCAL_MACHINE, world::SteamMachineKey, L"InstallPath", second, REG_SZ, KEY_WOW64_32KEY);
     world::Drive fixed(L'M', dir / L"fixed"), removable(L'M', dir / L"removable", DRIVE_REMOVABLE);
-    ASSERT_TRUE(fixed.ok() && removable.ok());
+    ASSERT_TRUE(fixed.ok());
+    ASSERT_TRUE(removable.ok());
     const Strings roots = buildSteamRootList();
-    EXPECT_EQ(indexIn(roots, steam) * 10 + indexIn(roots, second), 1u);
+    EXPECT_EQ(indexIn(roots, steam), 0u);
+    EXPECT_EQ(indexIn(roots, second), 1u);
     size_t drive = indexIn(roots, fixed.root());
     ASSERT_LT(drive, roots.size());
     // A fixed drive's own root, then SteamLibrary, Games\Steam and Games\SteamLibrary where they exist.
@@ -119,29 +124,22 @@ TEST_F(World, RootsInTheirOrderOnceEachOnFixedDrivesOnly) {
     for (size_t i = 0; i < roots.size(); ++i) EXPECT_EQ(indexIn(roots, roots[i]), i);  // each once
 }
 
-// Strict UTF-8 first, its BOM dropped; other bytes are read in the ANSI code page of the prefix, with
-// a case for each common one.
+// Strict UTF-8 first, its BOM dropped; other bytes are read in the ANSI code page, 1252 for Wine in the
+// C.UTF-8 locale that tools/lib.sh sets.
 TEST(TextFile, EncodingsSizesAndSharing) {
     TempDir dir;
     const std::wstring f = dir / L"a.vdf";
-    const struct {
-        UINT codePage;
-        std::string bytes;
-        std::wstring text;
-    } cases[] = {{0, "\xEF\xBB\xBF\"D:\\\\\xE6\xB8\xB8\xE6\x88\x8F\"", L"\"D:\\\\游戏\""},
-                 {0, "\xF0\x9F\x8E\xAE \xC3\xA9", L"\U0001F3AE é"},
-                 {1252, "Biblioth\xE8que", L"Bibliothèque"},
-                 {936, "\xD3\xCE\xCF\xB7", L"游戏"},
-                 {950, "\xB9\x43\xC0\xB8", L"遊戲"}};
-    int fallbacks = 0;
-    for (const auto& c : cases) {
-        if (c.codePage != 0 && c.codePage != GetACP()) continue;
-        fallbacks += c.codePage != 0;
-        writeBytes(f, c.bytes);
-        EXPECT_EQ(readTextFile(f), c.text) << c.bytes;
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"\xEF\xBB\xBF\"D:\\\\\xE6\xB8\xB8\xE6\x88\x8F\"", L"\"D:\\\\游戏\""},
+        {"\xF0\x9F\x8E\xAE \xC3\xA9", L"\U0001F3AE é"},
+        {"Biblioth\xE8que", L"Bibliothèque"}};
+    ASSERT_EQ(GetACP(), 1252u);
+    for (const auto& [bytes, text] : cases) {
+        writeBytes(f, bytes);
+        EXPECT_EQ(readTextFile(f), text) << bytes;
     }
-    EXPECT_EQ(fallbacks, 1) << "no case for the prefix's code page " << GetACP();
-    EXPECT_EQ(readTextFile(dir / L"missing.vdf") + readTextFile(dir.path()), L"");
+    EXPECT_EQ(readTextFile(dir / L"missing.vdf"), L"");
+    EXPECT_EQ(readTextFile(dir.path()), L"");
     writeSparseFile(f, 16 * 1024 * 1024 + 1);  // past the size any library file has
     EXPECT_EQ(readTextFile(f), L"");
 }
@@ -157,8 +155,6 @@ TEST(QuotedStrings, EscapesEmptyAndUnterminated) {
 }
 
 TEST(GameFolder, RootArchivesExecutableAndTheFiveStartingFolders) {
-    EXPECT_EQ(gameRootOf(L"E:\\game") + L"|" + gameRootOf(L"E:\\TavinMere\\Game\\") + L"|" + gameRootOf(L"E:\\mygame"),
-              L"E:\\|E:\\TavinMere|");
     TempDir dir;
     const std::wstring library = dir / L"Steam Library", root = library + L"\\steamapps\\common\\TavinMere";
     const std::wstring folder = game(root);
@@ -197,7 +193,8 @@ TEST(Manifest, InstallDirLeadingOutOfCommonLeavesTheDefault) {
 TEST_F(World, LibrariesFromNestedAndFlatFilesInFirstPlaceOrder) {
     const std::wstring steam = dir / L"Steam", second = dir / L"Second Steam", libA = dir / L"Lib A";
     const std::wstring libB = dir / L"Lib B";
-    for (const std::wstring& f : {steam + L"\\steamapps", second + L"\\steamapps", libA, libB, dir / L"cjk\\游戏\\Lib"})
+    for (const std::wstring& f :
+         {steam + L"\\steamapps", second + L"\\steamapps", libA, libB, dir / L"Lib C", dir / L"cjk\\游戏\\Lib"})
         makeDirs(f);
     world::Drive cjk(L'D', dir / L"cjk");
     ASSERT_TRUE(cjk.ok());
@@ -205,10 +202,10 @@ TEST_F(World, LibrariesFromNestedAndFlatFilesInFirstPlaceOrder) {
     writeBytes(steam + L"\\steamapps\\libraryfolders.vdf",
                "\xEF\xBB\xBF" + narrow(world::nestedLibraryFolders({steam, cjk.root() + L"游戏\\Lib", libA,
                                                                     dir / L"gone", L"\\\\server\\share\\Lib"})));
-    // The older flat layout: numbered keys map straight to folders.
+    // The older flat layout: numbered keys map straight to folders; no other key names a library.
     writeBytes(second + L"\\steamapps\\libraryfolders.vdf",
-               narrow(L"\"LibraryFolders\" { \"TimeNextStatsReport\" \"12\" \"1\" \"" + libB + L"\" \"2\" \"" + libA +
-                      L"\" }"));
+               narrow(L"\"LibraryFolders\" { \"contentstatsid\" \"" + dir / L"Lib C" + L"\" \"1\" \"" + libB +
+                      L"\" \"2\" \"" + libA + L"\" }"));
     setSteamPath(steam);
     world::setString(HKEY_CURRENT_USER, world::SteamUserKey, L"InstallPath", second);
     Strings ours;
@@ -218,7 +215,9 @@ TEST_F(World, LibrariesFromNestedAndFlatFilesInFirstPlaceOrder) {
     // A file that names its own root in three spellings lists it once, first.
     writeBytes(steam + L"\\steamapps\\libraryfolders.vdf",
                narrow(world::nestedLibraryFolders({steam + L"\\", steam + L"\\steamapps\\..", libA, steam})));
-    EXPECT_EQ(findSteamLibraries()[0] + findSteamLibraries()[1], steam + libA);
+    const Strings libraries = findSteamLibraries();
+    EXPECT_EQ(libraries[0], steam);
+    EXPECT_EQ(libraries[1], libA);
 }
 
 // Under Wine, after the roots Windows knows of: the home's Steam folders in their order, then the client
@@ -236,7 +235,7 @@ TEST_F(World, LinuxSideRootsAfterTheWindowsOnesInTheirOrder) {
     roots.insert(roots.end(), {client, dir / L"SD card 游戏", dir / L"Proton Lib", dir / L"Proton Lib 2"});
     Strings expected;
     for (const std::wstring& root : roots)
-        expected.push_back(game(root + L"\\steamapps\\common\\TavinMere") + L" 0 500 0");
+        expected.push_back(game(root + L"\\steamapps\\common\\TavinMere"));
     setSteamPath(roots[0]);
     writeBytes(client + L"\\steamapps\\libraryfolders.vdf",
                "\"LibraryFolders\" { \"contentstatsid\" \"-8\" \"1\" { \"path\" \"" + unixPathOf(roots[9]) + "\" } }");
@@ -254,9 +253,9 @@ TEST_F(World, LinuxSideRootsAfterTheWindowsOnesInTheirOrder) {
 }
 
 TEST_F(World, EverySourceRankedAndMergedToItsBest) {
-    // The installer in a game folder (1000); the uninstall entry (900); a Steam root whose manifest names
-    // another folder (800) while the default folder holds a game too (700); a library with a newer
-    // manifest (800, first of the two); a library without one (500); --dest (1100); picked (1200).
+    // Given first: picked, then --dest; then the installer in a game folder, the uninstall entry, the
+    // manifests (a newer one before an older one, a manifest's folder before the default one beside it),
+    // and last a library without a manifest.
     const std::wstring steam = dir / L"Steam", newer = dir / L"Newer Library", plain = dir / L"Plain Library";
     const std::wstring installerGame = game(dir / L"Installed Here"), uninstallGame = game(dir / L"Uninstalled 游戏");
     const std::wstring custom = game(steam + L"\\steamapps\\common\\Tavin Mere");
@@ -272,29 +271,32 @@ TEST_F(World, EverySourceRankedAndMergedToItsBest) {
     setSteamPath(steam);
     world::setString(HKEY_LOCAL_MACHINE, world::UninstallKey, L"InstallLocation", dir / L"Uninstalled 游戏\\", REG_SZ,
                      KEY_WOW64_32KEY);
-    const std::wstring all = std::to_wstring(StampAllOnes), older = std::to_wstring(Older);
     EXPECT_EQ(detect(installerGame, dir / L"Given", pickedGame),
-              (Strings{pickedGame + L" 1 1200 " + all, destGame + L" 1 1100 " + all, installerGame + L" 0 1000 " + all,
-                       uninstallGame + L" 0 900 0", newerGame + L" 0 800 " + std::to_wstring(Newer),
-                       custom + L" 0 800 " + older, steamDefault + L" 0 700 " + older, plainGame + L" 0 500 0"}));
-    // One location from several sources is listed once: the uninstall entry's 900 with the manifest's
-    // stamp; --dest makes it user-given; the installer in its root adds root\game at 950. Without its own
-    // path the installer adds nothing, not even a "game" folder where the current directory is.
+              (Strings{pickedGame + L" (given)", destGame + L" (given)", installerGame, uninstallGame, newerGame, custom,
+                       steamDefault, plainGame}));
+    // One location from several sources is listed once, at the place of its best one: the uninstall entry
+    // lifts the Steam root's default folder over the manifests; --dest makes it given; the installer in
+    // the game's root lifts it as well. Without its own path the installer adds nothing, not even a "game"
+    // folder where the current directory is.
     world::setString(HKEY_CURRENT_USER, world::UninstallKey, L"InstallLocation",
                      steam + L"/steamapps/common/TavinMere");
     SetCurrentDirectoryW(gameRootOf(pickedGame).c_str());
-    const Strings none = detect(L"");
-    EXPECT_EQ(none[0] + L"|" + std::to_wstring(none.size()), steamDefault + L" 0 900 " + older + L"|5");
-    EXPECT_EQ(detect(steam + L"\\steamapps\\common\\TavinMere", steam)[0], steamDefault + L" 1 1100 " + all);
-    EXPECT_EQ(detect(steam + L"\\steamapps\\common\\TavinMere")[0], steamDefault + L" 0 950 " + older);
+    EXPECT_EQ(detect(L""), (Strings{steamDefault, uninstallGame, newerGame, custom, plainGame}));
+    EXPECT_EQ(detect(steam + L"\\steamapps\\common\\TavinMere", steam)[0], steamDefault + L" (given)");
+    world::clearSteamRegistry();
+    setSteamPath(steam);
+    EXPECT_EQ(detect(steam + L"\\steamapps\\common\\TavinMere")[0], steamDefault);
     SetCurrentDirectoryW(L"C:\\");
     std::vector<GameCandidate> direct;
     addCandidate(direct, steamDefault, false, 500, 7);
     addCandidate(direct, steamDefault + L"\\", true, 100, 3);
     addCandidate(direct, dir / L"not a game", true, 2000, 9);
     ASSERT_EQ(direct.size(), 1u);
-    EXPECT_EQ(describe(direct[0]), steamDefault + L" 1 500 7");
+    EXPECT_TRUE(direct[0].manual);
+    EXPECT_EQ(direct[0].score, 500);
+    EXPECT_EQ(direct[0].stamp, 7u);
     EXPECT_EQ(indexOfPath(direct, steamDefault + L"x"), 1u);
-    EXPECT_EQ(candidateCounterText(English, 0, 1) + candidateCounterText(TraditionalChinese, 2, 12),
-              L"偵測到的位置  3 / 12");
+    EXPECT_EQ(candidateCounterText(English, 0, 1), L"");
+    EXPECT_EQ(candidateCounterText(TraditionalChinese, 2, 12),
+              text(TraditionalChinese, DetectedLocations) + std::wstring(L"  3 / 12"));
 }

@@ -83,12 +83,6 @@ std::string narrow(const std::wstring& text) {
     return out;
 }
 
-std::string resourceText(int id) {
-    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(id), RT_RCDATA);
-    const char* data = found ? static_cast<const char*>(LockResource(LoadResource(nullptr, found))) : nullptr;
-    return data ? std::string(data, SizeofResource(nullptr, found)) : std::string();
-}
-
 std::wstring widen(const std::string& utf8) {
     std::wstring out(utf8.size(), L'\0');
     out.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), int(out.size())));
@@ -220,31 +214,36 @@ HWND visibleEdit(HWND dialog) {
 
 }  // namespace
 
+AccessibleChild accessibleElement(HWND window, long id) {
+    AccessibleChild c;
+    c.id = id;
+    const ComPtr<IAccessible> client = clientObject(window);
+    if (!client) return c;
+    using TextGetter = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
+    const std::pair<std::wstring*, TextGetter> texts[] = {{&c.name, &IAccessible::get_accName},
+                                                          {&c.value, &IAccessible::get_accValue},
+                                                          {&c.shortcut, &IAccessible::get_accKeyboardShortcut},
+                                                          {&c.action, &IAccessible::get_accDefaultAction}};
+    for (const auto& [field, get] : texts) {
+        BSTR text = nullptr;
+        (client.get()->*get)(child(id), &text);
+        *field = take(text);
+    }
+    VARIANT number;
+    client->get_accRole(child(id), &number);
+    c.role = number.lVal;
+    client->get_accState(child(id), &number);
+    c.state = number.lVal;
+    client->accLocation(&c.screen.left, &c.screen.top, &c.screen.right, &c.screen.bottom, child(id));
+    return c;
+}
+
 std::vector<AccessibleChild> accessibleChildren(HWND window) {
     std::vector<AccessibleChild> children;
     const ComPtr<IAccessible> client = clientObject(window);
     LONG count = 0;
     if (client) client->get_accChildCount(&count);
-    for (long id = 1; id <= count; ++id) {
-        AccessibleChild c;
-        c.id = id;
-        BSTR text = nullptr;
-        client->get_accName(child(id), &text);
-        c.name = take(text);
-        text = nullptr;
-        client->get_accValue(child(id), &text);
-        c.value = take(text);
-        text = nullptr;
-        client->get_accKeyboardShortcut(child(id), &text);
-        c.shortcut = take(text);
-        VARIANT number;
-        client->get_accRole(child(id), &number);
-        c.role = number.lVal;
-        client->get_accState(child(id), &number);
-        c.state = number.lVal;
-        client->accLocation(&c.screen.left, &c.screen.top, &c.screen.right, &c.screen.bottom, child(id));
-        children.push_back(c);
-    }
+    for (long id = 1; id <= count; ++id) children.push_back(accessibleElement(window, id));
     return children;
 }
 

@@ -41,8 +41,6 @@ void removeTree(const std::wstring& path);
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::wstring> folderEntries(const std::wstring& folder);
 std::string narrow(const std::wstring& text);
-// An RCDATA resource of the running program as text.
-std::string resourceText(int id);
 std::wstring widen(const std::string& utf8);
 // The build folder: the parent of the folder holding the running program.
 std::wstring buildFolder();
@@ -77,8 +75,11 @@ struct AccessibleChild {
     std::wstring name;
     std::wstring value;
     std::wstring shortcut;
-    RECT screen{};  // left, top, width and height, as accLocation gives them
+    std::wstring action;  // the default action's name
+    RECT screen{};        // left, top, width and height, as accLocation gives them
 };
+// The element with that child id; CHILDID_SELF is the window's client object itself.
+AccessibleChild accessibleElement(HWND window, long id);
 std::vector<AccessibleChild> accessibleChildren(HWND window);
 // One line: the role as the system names it, the name in quotes, the value, the states that matter and
 // the location from the origin (left, top, width x height).
