@@ -146,11 +146,14 @@ DWORD fillPartial(InstallJob& job, HANDLE in, HANDLE out, LARGE_INTEGER total, c
 }
 
 DWORD swapWithRetries(InstallJob& job, HANDLE partial, const std::wstring& longTarget, DWORD targetAttributes) {
-    // A file marked for deletion cannot be renamed.
-    if (!markForDeletion(partial, false)) return GetLastError();
     DWORD code = 0;
     for (int attempt = 1;; ++attempt) {
+        // A file marked for deletion cannot be renamed; it is marked again at once after a refusal, so
+        // that a process ended while it waits to try again still leaves nothing behind.
+        if (!markForDeletion(partial, false)) return GetLastError();
         code = swapIn(partial, longTarget, targetAttributes);
+        if (code == 0) return 0;
+        markForDeletion(partial, true);
         if (!isRefusal(code) || attempt == SwapAttempts) break;
         if (cancelled(job)) return ERROR_REQUEST_ABORTED;
         Sleep(SwapRetryMs);
@@ -158,8 +161,7 @@ DWORD swapWithRetries(InstallJob& job, HANDLE partial, const std::wstring& longT
     // The target could be opened for this very rename before the copy and the folder took the partial
     // file, so a refusal that lasts is a program that opened the target since: the game, not missing
     // rights. (Wine refuses to rename over a file that is open, however it is shared.)
-    if (code == ERROR_ACCESS_DENIED && targetAttributes != INVALID_FILE_ATTRIBUTES) return ERROR_SHARING_VIOLATION;
-    return code;
+    return code == ERROR_ACCESS_DENIED && targetAttributes != INVALID_FILE_ATTRIBUTES ? ERROR_SHARING_VIOLATION : code;
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 //   e2e_probe point <class> <name>     prints the screen point at the centre of the named child
 //   e2e_probe press <class> <name>     does the named child's default action
 //   e2e_probe close <class>            asks the window to close, as its close box does
-//   e2e_probe kill <class>             ends the window's process from outside, as Task Manager does
+//   e2e_probe kill <class> [file]      ends the window's process from outside, as Task Manager does (as
+//                                      soon as the file holds bytes, when one is named)
 // Output is UTF-8. Exit code 0 on success, 1 when the thing looked for is not there.
 #include <windows.h>
 #include <oleacc.h>
@@ -32,7 +33,7 @@ const AccessibleChild* named(const std::vector<AccessibleChild>& children, const
 int run(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
     const std::wstring command = argv[1];
-    const DWORD ms = argc > 3 ? wcstoul(argv[argc - 1], nullptr, 10) : 30000;
+    const DWORD ms = argc > 3 && command != L"kill" ? wcstoul(argv[argc - 1], nullptr, 10) : 30000;
     if (command == L"wait") return waitForWindow(argv[2], ms) ? 0 : 1;
     HWND window = findWindow(argv[2]);
     if (command == L"find" && argc > 3) {
@@ -50,6 +51,12 @@ int run(int argc, wchar_t** argv) {
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+        // At once when the file shows bytes, from here rather than after a new process's start.
+        WIN32_FILE_ATTRIBUTE_DATA file{};
+        if (argc > 3 && !waitUntil([&] {
+                return GetFileAttributesExW(argv[3], GetFileExInfoStandard, &file) && file.nFileSizeLow > 0;
+            }))
+            return 1;
         const bool ended = process && TerminateProcess(process, 1) && WaitForSingleObject(process, 30000) == 0;
         if (process) CloseHandle(process);
         return ended ? 0 : 1;
