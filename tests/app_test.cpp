@@ -15,7 +15,8 @@
 
 namespace {
 
-constexpr float CardCentreX[3] = {129, 325, 521};  // logical centres of the three cards
+// logical centres of the three cards
+constexpr float CardCentreX[3] = {129, 325, 521};
 constexpr float CardCentreY = 166;
 
 LPARAM clientPoint(HWND window, float x, float y) {
@@ -111,81 +112,84 @@ TEST(LanguageWindow, CardsForAssistiveTools) {
         EXPECT_EQ(cards[i].state & STATE_SYSTEM_FOCUSED, i == 2 ? STATE_SYSTEM_FOCUSED : 0);
         EXPECT_EQ(cards[i].keyboardShortcut, std::to_wstring(i + 1));
         EXPECT_EQ(languageCardAt((r.left + r.right) / 2 / scale, (r.top + r.bottom) / 2 / scale), i);
-        EXPECT_EQ(languageCardAt((r.left - 2) / scale, (r.top + r.bottom) / 2 / scale), -1);  // the gap before it
+        // the gap before it
+        EXPECT_EQ(languageCardAt((r.left - 2) / scale, (r.top + r.bottom) / 2 / scale), -1);
         if (i > 0) {
             EXPECT_EQ(r.top, cards[i - 1].bounds.top);
         }
     }
 }
 
+// Each run as typed: a key by its virtual key ('\t' Tab, '\r' Enter, ' ' Space, '\x1b' Escape), or 'dN' a
+// press and 'uN' a release on card N, 'g' a release between cards, 'f' Alt+F4, 'aN' an assistive tool's
+// default action on item N (it arrives as a message; the calls themselves are read across processes by
+// the end-to-end probe, as Wine's marshalling hangs between two threads of one process).
 TEST(LanguageWindow, ChoosesByReleaseKeyOrAssistiveToolAndCancels) {
-    const std::pair<WPARAM, int32_t> keys[] = {
-        {'1', SimplifiedChinese}, {'C', SimplifiedChinese}, {'2', TraditionalChinese},
-        {'3', English},           {'E', English},           {VK_ESCAPE, -1}};
-    for (auto [key, result] : keys) EXPECT_EQ(runDriven([k = key](HWND w) { post(w, WM_KEYDOWN, k); }), result) << key;
-    const struct {
-        const char* what;
-        std::function<void(HWND)> script;
-        int32_t result;
-    } runs[] = {{"press on one, release on another",
-                 [](HWND w) {
-                     post(w, WM_LBUTTONDOWN, MK_LBUTTON, CardCentreX[0], CardCentreY);
-                     post(w, WM_LBUTTONUP, 0, CardCentreX[1], CardCentreY);
-                 },
-                 TraditionalChinese},
-                {"a gap and other keys, then T",
-                 [](HWND w) {
-                     post(w, WM_LBUTTONUP, 0, 220, 150);
-                     for (WPARAM k : {WPARAM('4'), WPARAM(VK_RETURN), WPARAM(VK_SPACE), WPARAM('T')})
-                         post(w, WM_KEYDOWN, k);
-                 },
-                 TraditionalChinese},
-                {"Tab twice, then Enter",
-                 [](HWND w) {
-                     for (WPARAM k : {VK_TAB, VK_TAB, VK_RETURN}) post(w, WM_KEYDOWN, k);
-                 },
-                 TraditionalChinese},
-                {"four Tabs wrap, then Space",
-                 [](HWND w) {
-                     for (WPARAM k : {VK_TAB, VK_TAB, VK_TAB, VK_TAB, VK_SPACE}) post(w, WM_KEYDOWN, k);
-                 },
-                 SimplifiedChinese},
-                {"Alt+F4", [](HWND w) { PostMessageW(w, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29)); }, -1},
-                // An assistive tool's default action arrives as a message (the calls are read across processes
-                // by the end-to-end probe; Wine's marshalling hangs between two threads of one process).
-                {"the default action of a card, after one of no card",
-                 [](HWND w) {
-                     PostMessageW(w, WM_ACCESSIBLE_ACTION, 3, 0);
-                     PostMessageW(w, WM_ACCESSIBLE_ACTION, 1, 0);
-                 },
-                 TraditionalChinese}};
-    for (const auto& run : runs) EXPECT_EQ(runDriven(run.script), run.result) << run.what;
+    const std::pair<const wchar_t*, int32_t> runs[] = {{L"1", SimplifiedChinese},
+                                                       {L"C", SimplifiedChinese},
+                                                       {L"2", TraditionalChinese},
+                                                       {L"3", English},
+                                                       {L"E", English},
+                                                       {L"\x1b", -1},
+                                                       {L"d0u1", TraditionalChinese},
+                                                       {L"g4\r T", TraditionalChinese},
+                                                       {L"\t\t\r", TraditionalChinese},
+                                                       {L"\t\t\t\t ", SimplifiedChinese},
+                                                       {L"f", -1},
+                                                       {L"a3a1", TraditionalChinese}};
+    for (auto [script, result] : runs) {
+        EXPECT_EQ(runDriven([s = std::wstring(script)](HWND w) {
+                      for (size_t i = 0; i < s.size(); ++i) {
+                          const wchar_t c = s[i];
+                          const int n = i + 1 < s.size() ? s[i + 1] - L'0' : 0;
+                          if (c == L'd' || c == L'u') {
+                              post(w, c == L'd' ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0, CardCentreX[n], CardCentreY);
+                              ++i;
+                          } else if (c == L'a') {
+                              PostMessageW(w, WM_ACCESSIBLE_ACTION, n, 0);
+                              ++i;
+                          } else if (c == L'g') {
+                              post(w, WM_LBUTTONUP, 0, 220, 150);
+                          } else if (c == L'f') {
+                              PostMessageW(w, WM_SYSKEYDOWN, VK_F4, 1 | (1 << 29));
+                          } else {
+                              post(w, WM_KEYDOWN, c);
+                          }
+                      }
+                  }),
+                  result)
+            << narrow(script);
+    }
 }
 
 // The cards as drawn at the design size: faces over the pale wash with shadows below, the one under the
 // pointer pinker than the others and under a hand, and nothing right of the third.
 TEST(LanguageWindow, CardsAsDrawnWithAHandOverTheHotOne) {
-    EXPECT_EQ(runDriven([](HWND w) {
-                  HDC dc = GetDC(w);
-                  const auto green = [&](float x, float y) {
-                      return GetGValue(GetPixel(dc, LOWORD(clientPoint(w, x, y)), HIWORD(clientPoint(w, x, y))));
-                  };
-                  POINT pointer{LOWORD(clientPoint(w, CardCentreX[1], 130)), HIWORD(clientPoint(w, CardCentreX[1], 130))};
-                  ClientToScreen(w, &pointer);
-                  SetCursorPos(pointer.x, pointer.y);  // the system's own move and cursor query, as a mouse makes them
-                  CURSORINFO cursor{sizeof(cursor), 0, nullptr, {}};
-                  EXPECT_TRUE(waitUntil([&] {
-                      return GetCursorInfo(&cursor) && cursor.hCursor == LoadCursorW(nullptr, IDC_HAND);
-                  }));
-                  EXPECT_LT(green(CardCentreX[1], 136) + 16, green(CardCentreX[0], 136));  // the hot face, pink
-                  EXPECT_GT(green(20, 100), 0xF0);                                          // the pale wash
-                  EXPECT_GT(green(CardCentreX[0], 136), green(CardCentreX[0], 100) + 2);
-                  EXPECT_LT(green(CardCentreX[2], 216) + 8, green(CardCentreX[2], 221));  // the shadow
-                  EXPECT_EQ(green(636, 136), green(636, 100));
-                  ReleaseDC(w, dc);
-                  post(w, WM_KEYDOWN, VK_ESCAPE);
-              }),
-              -1);
+    EXPECT_EQ(
+        runDriven([](HWND w) {
+            HDC dc = GetDC(w);
+            const auto green = [&](float x, float y) {
+                return GetGValue(GetPixel(dc, LOWORD(clientPoint(w, x, y)), HIWORD(clientPoint(w, x, y))));
+            };
+            POINT pointer{LOWORD(clientPoint(w, CardCentreX[1], 130)), HIWORD(clientPoint(w, CardCentreX[1], 130))};
+            ClientToScreen(w, &pointer);
+            // the system's own move and cursor query, as a mouse makes them
+            SetCursorPos(pointer.x, pointer.y);
+            CURSORINFO cursor{sizeof(cursor), 0, nullptr, {}};
+            EXPECT_TRUE(
+                waitUntil([&] { return GetCursorInfo(&cursor) && cursor.hCursor == LoadCursorW(nullptr, IDC_HAND); }));
+            // the hot face, pink
+            EXPECT_LT(green(CardCentreX[1], 136) + 16, green(CardCentreX[0], 136));
+            // the pale wash
+            EXPECT_GT(green(20, 100), 0xF0);
+            EXPECT_GT(green(CardCentreX[0], 136), green(CardCentreX[0], 100) + 2);
+            // the shadow
+            EXPECT_LT(green(CardCentreX[2], 216) + 8, green(CardCentreX[2], 221));
+            EXPECT_EQ(green(636, 136), green(636, 100));
+            ReleaseDC(w, dc);
+            post(w, WM_KEYDOWN, VK_ESCAPE);
+        }),
+        -1);
 }
 
 // The temporary folder given in its short 8.3 form while the installer's path is long: the refusal

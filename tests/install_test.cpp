@@ -4,41 +4,38 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <atomic>
 #include <thread>
 
 #include "app/startup.h"
-#include "base/owned.h"
 #include "install/checks.h"
 #include "install/error_text.h"
 #include "install/installer_app.h"
 #include "install/launch.h"
 #include "install/locations.h"
-#include "locate/candidates.h"
 #include "locate/paths.h"
 #include "support/support.h"
 
 namespace {
 
 constexpr uint64_t MiB = 1ull << 20;
+// A copy that no machine ends within the time a test takes to react to its first message, and one that
+// takes a good fraction of a second but does end.
+constexpr uint64_t Endless = 16ull << 30, Long = 1ull << 30;
+const std::string Old = "the previous patch";
 using Names = std::vector<std::wstring>;
 
-std::string pattern(size_t size, char seed) {
-    std::string s(size, '\0');
-    for (size_t i = 0; i < size; ++i) s[i] = static_cast<char>(seed + i * 13 + (i >> 9));
-    return s;
-}
-
-std::wstring copyFailed(DWORD code) { return std::wstring(text(English, CopyFailed)) + L": " + systemErrorText(code); }
-std::wstring inUse(DWORD code) { return std::wstring(text(English, PatchInUse)) + L" " + systemErrorText(code); }
+std::wstring copyFailed(DWORD code) { return text(English, CopyFailed) + (L": " + systemErrorText(code)); }
+std::wstring inUse(DWORD code) { return text(English, PatchInUse) + (L" " + systemErrorText(code)); }
 
 uint64_t freeBytesOf(const std::wstring& root) {
     ULARGE_INTEGER free{};
     GetDiskFreeSpaceExW(root.c_str(), &free, nullptr, nullptr);
     return free.QuadPart;
 }
+
+bool isReadOnly(const std::wstring& path) { return GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY; }
 
 // What the stand-in game wrote when it was started: its folder, or its command line. It holds the file
 // to itself until the text is whole.
@@ -56,14 +53,17 @@ void closeStandIn() {
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(w); }));
 }
 
-std::wstring standIn() { return buildFolder() + L"\\standin\\Tavinmere.exe"; }
+void copyStandIn(const std::wstring& to) {
+    ASSERT_TRUE(CopyFileW((buildFolder() + L"\\standin\\Tavinmere.exe").c_str(), to.c_str(), FALSE));
+}
 
 struct Install : ::testing::Test {
     TempDir temp;
     InstallerApp app;
     NotifyWindow notify{app};
     std::wstring folder, target;
-    OwnedFile held;  // the game holding the old patch open
+    // the game holding the old patch open
+    OwnedFile held;
 
     void SetUp() override {
         app.language = English;
@@ -84,17 +84,14 @@ struct Install : ::testing::Test {
         ASSERT_EQ(app.uiState, StateInstalling);
         ASSERT_TRUE(notify.pumpUntilDone());
     }
-    void expectFolderHolds(const std::string& patch) {
-        EXPECT_EQ(readBytes(target), patch);
-        EXPECT_EQ(folderEntries(folder), (Names{L"data.rpa", L"patch.rpa"}));
-    }
 };
 
 }  // namespace
 
-TEST(Checks, FileSizeIdentityAndRoomForTheNewPatchBesideTheOld) {
+TEST(Checks, FileSizeIdentityAndRoom) {
     TempDir dir;
-    writeSparseFile(dir / L"big", (5ull << 30) + 7);  // past 32 bits: the high part counts
+    // past 32 bits: the high part counts
+    writeSparseFile(dir / L"big", (5ull << 30) + 7);
     EXPECT_EQ(fileSizeOf(dir / L"big"), (5ull << 30) + 7);
     const std::wstring a = dir / L"a.rpa";
     writeBytes(a, "a");
@@ -112,8 +109,12 @@ TEST(Checks, FileSizeIdentityAndRoomForTheNewPatchBesideTheOld) {
     const struct {
         uint64_t free, patch;
         bool room;
-    } rooms[] = {{10 * MiB, 5 * MiB, true},        {10 * MiB - 1, 5 * MiB, false}, {108 * MiB, 100 * MiB, true},
-                 {108 * MiB - 1, 100 * MiB, false}, {0, 0, true},                   {~0ull, ~0ull - 10, false}};
+    } rooms[] = {{10 * MiB, 5 * MiB, true},
+                 {10 * MiB - 1, 5 * MiB, false},
+                 {108 * MiB, 100 * MiB, true},
+                 {108 * MiB - 1, 100 * MiB, false},
+                 {0, 0, true},
+                 {~0ull, ~0ull - 10, false}};
     for (const auto& r : rooms) EXPECT_EQ(hasRoomForPatch(r.free, r.patch), r.room) << r.free << " " << r.patch;
     // FAT and FAT32 end a byte short of 4 GiB; other file systems hold any patch.
     const std::pair<const wchar_t*, bool> systems[] = {
@@ -125,27 +126,31 @@ TEST(Checks, FileSizeIdentityAndRoomForTheNewPatchBesideTheOld) {
 TEST_F(Install, MainActionsThatEndBeforeACopy) {
     DialogAnswerer answerer(IDOK);
     settle(notify.window);
-    startInstall(app);  // no patch at all: the window shows it
+    // no patch at all: the window shows it
+    startInstall(app);
     EXPECT_TRUE(repaintPending(notify.window));
     writeBytes(app.patchSourcePath, "");
     app.uiState = StateFailed;
-    startInstall(app);  // the empty patch is refused with a warning, the state kept
+    // the empty patch is refused with a warning, the state kept
+    startInstall(app);
     EXPECT_EQ(app.uiState, StateFailed);
     writeBytes(app.patchSourcePath, "p");
-    app.selectedCandidate = 1;  // no valid selection
+    // no valid selection
+    app.selectedCandidate = 1;
     startInstall(app);
     EXPECT_TRUE(app.patchFound);
     EXPECT_EQ(app.uiState, StateFailed);
     app.uiState = StateInstalling;
     app.progressPermille = 420;
-    startInstall(app);  // a second press while one runs starts nothing
+    // a second press while one runs starts nothing
+    startInstall(app);
     EXPECT_EQ(app.progressPermille, 420);
     EXPECT_FALSE(app.installJob);
     const auto seen = answerer.seen();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, text(English, PatchEmpty));
     EXPECT_EQ(seen[0].caption, text(English, WindowTitle));
-    EXPECT_EQ(seen[0].icon, static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_EQ(seen[0].icon, UINT(MB_ICONWARNING));
     // The installer in the destination folder itself: nothing to copy.
     app.uiState = StateReady;
     app.selectedCandidate = 0;
@@ -159,14 +164,8 @@ TEST_F(Install, MainActionsThatEndBeforeACopy) {
     EXPECT_EQ(readBytes(target), "the patch");
 }
 
-// A copy that no machine ends within the time a test takes to react to its first message, and one
-// that takes a good fraction of a second but does end.
-constexpr uint64_t Endless = 16ull << 30, Long = 1ull << 30;
-
-bool isReadOnly(const std::wstring& path) { return (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY) != 0; }
-
 // The new patch replaces the old one only once it is complete: every other end leaves the old one as it
-// was, its read-only attribute included.
+// was, its read-only attribute included. Each event must come while the copy runs.
 TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
     const auto cancel = [](Install& t) { requestCancel(t.app); };
     // A game opening the old patch while the copy runs: it shares reading only.
@@ -176,11 +175,14 @@ TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
     const struct {
         const char* what;
         uint64_t size;
-        int32_t at;  // the event comes with the first report at or past this value; -1: before the start
+        // the event comes with the first report at or past this value; -1: before the start
+        int32_t at;
         void (*event)(Install&);
-        void (*second)(Install&);  // with the full bar
+        // with the full bar
+        void (*atFull)(Install&);
         InstallState state;
-        DWORD code;  // the failure shown, 0 for none
+        // the failure shown, 0 for none
+        DWORD code;
         UINT icon;
     } cases[] = {
         {"success, over the partial file of a killed run", 8 * MiB, 1001, nullptr, nullptr, StateCompleted, 0, 0},
@@ -205,23 +207,23 @@ TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
         SCOPED_TRACE(c.what);
         writeSparseFile(app.patchSourcePath, c.size);
         SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        writeBytes(target, "the previous patch");
+        writeBytes(target, Old);
         SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
         if (!c.event) writeBytes(target + L".partial", "what a killed run left");
         app.uiState = StateReady;
         bool fired = false, full = false;
         notify.onProgress = [&](int32_t p) {
-            if (c.second && p == FullPermille && !full) full = (c.second(*this), true);
+            if (c.atFull && p == FullPermille && !full) full = (c.atFull(*this), true);
             if (p < c.at || fired) return;
-            // The event must come while the copy runs: a copy that ended first fails the case.
-            if (readBytes(target) != "the previous patch") ADD_FAILURE() << "the copy ended before the event";
+            if (readBytes(target) != Old) ADD_FAILURE() << "the copy ended before the event";
             fired = true;
             c.event(*this);
         };
         notify.progress.clear();
         if (c.at < 0) c.event(*this);
         DialogAnswerer answerer(IDOK);
-        if (c.size > 16 * MiB) {  // past the space check, which refuses such a patch on a small disk
+        // past the space check, which refuses such a patch on a small disk
+        if (c.size > 16 * MiB) {
             app.jobLocation = app.candidates[0];
             ASSERT_TRUE(startWorker(app, app.patchSourcePath, target));
             app.uiState = StateInstalling;
@@ -231,7 +233,7 @@ TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
         ASSERT_TRUE(notify.pumpUntilDone());
         EXPECT_EQ(app.uiState, c.state);
         EXPECT_EQ(fired, c.event && c.at >= 0);
-        EXPECT_EQ(full, c.second != nullptr);
+        EXPECT_EQ(full, c.atFull != nullptr);
         EXPECT_EQ(notify.progress.empty(), c.at < 0);
         const auto seen = answerer.seen();
         ASSERT_EQ(seen.size(), c.code ? 1u : 0u);
@@ -241,21 +243,17 @@ TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
             EXPECT_FALSE(seen[0].hasYes);
         }
         // The bar stays where the copy stopped.
-        if (c.state == StateCancelled) {
-            EXPECT_EQ(app.progressPermille, notify.progress.back());
-        }
+        EXPECT_TRUE(c.state != StateCancelled || app.progressPermille == notify.progress.back());
         held.reset();
         EXPECT_EQ(isReadOnly(target), c.event != nullptr);
-        if (c.event) {
-            expectFolderHolds("the previous patch");
-            continue;
+        EXPECT_EQ(readBytes(target), c.event ? Old : std::string(8 * MiB, '\0'));
+        EXPECT_EQ(folderEntries(folder), (Names{L"data.rpa", L"patch.rpa"}));
+        // the success: every value up to the full bar, each once
+        if (!c.event) {
+            EXPECT_EQ(notify.progress.front(), 0);
+            EXPECT_EQ(notify.progress.back(), FullPermille);
+            EXPECT_TRUE(std::is_sorted(notify.progress.begin(), notify.progress.end(), std::less_equal<>()));
         }
-        // The success: the new patch in place, writable, every value up to the full bar once.
-        expectFolderHolds(std::string(8 * MiB, '\0'));
-        EXPECT_EQ(notify.progress.front(), 0);
-        EXPECT_EQ(notify.progress.back(), FullPermille);
-        EXPECT_TRUE(std::is_sorted(notify.progress.begin(), notify.progress.end(), std::less_equal<>()));
-        EXPECT_FALSE(app.installJob);
     }
 }
 
@@ -266,24 +264,20 @@ TEST_F(Install, ClosingDoesNotWaitForAStuckCopy) {
     // The pipe's reader and writer, held open: the copy's own read then waits for bytes that never come.
     OwnedFile reader(CreateFileW(pipe.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr));
     OwnedFile writer(CreateFileW(pipe.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(reader && writer) << "the fixtures' named pipe";
+    ASSERT_TRUE(writer) << "the fixtures' named pipe";
     ASSERT_TRUE(startWorker(app, pipe, target));
     HANDLE thread = nullptr;
     DuplicateHandle(GetCurrentProcess(), app.workerThread, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0);
     const OwnedHandle worker(thread);
     ASSERT_TRUE(waitUntil([&] { return isExistingFile(target + L".partial"); })) << "the copy never began";
     std::atomic<bool> stopped{false};
-    std::thread closing([&] {
-        stopWorker(app);
-        stopped = true;
-    });
+    std::thread closing([&] { stopWorker(app), stopped = true; });
     ASSERT_TRUE(waitUntil([&] { return stopped.load(); })) << "closing waits for the stuck copy";
     closing.join();
-    // Under Wine a read of a pipe cannot be cancelled (Windows cancels it): the thread is still there.
-    if (WaitForSingleObject(worker.get(), 0) == WAIT_TIMEOUT) {
-        writer.reset();  // the end of the pipe, at last
-        EXPECT_EQ(WaitForSingleObject(worker.get(), 30000), WAIT_OBJECT_0);
-    }
+    // Under Wine a read of a pipe cannot be cancelled (Windows cancels it): the thread may still be there.
+    // the end of the pipe, at last
+    writer.reset();
+    EXPECT_EQ(WaitForSingleObject(worker.get(), 30000), WAIT_OBJECT_0);
     EXPECT_EQ(folderEntries(folder), Names{L"data.rpa"});
 }
 
@@ -295,7 +289,8 @@ TEST_F(Install, AnOutcomeOutlastsThePickerOpenWhenItCame) {
     DialogAnswerer answerer(IDOK, other, notify.finished);
     notify.onProgress = [&](int32_t) {
         notify.onProgress = nullptr;
-        chooseGameFolder(app);  // Ctrl+B during the copy
+        // Ctrl+B during the copy
+        chooseGameFolder(app);
     };
     install();
     EXPECT_EQ(app.uiState, StateCompleted);
@@ -305,36 +300,28 @@ TEST_F(Install, AnOutcomeOutlastsThePickerOpenWhenItCame) {
     EXPECT_EQ(fileSizeOf(target), 8 * MiB);
 }
 
-// The fixtures' 2 MiB drive T:, a FAT32 USB stick as Windows programs see it.
+// The fixtures' 2 MiB drive T:, a FAT32 USB stick as Windows programs see it: the FAT32 limit, then the
+// space (the old patch's bytes do not count as free), then a drive that fills during the copy, and the
+// room of a partial file an earlier run left, which the copy replaces.
 TEST_F(Install, SmallFat32DriveRefusalsAndDiskFullMidCopy) {
     ASSERT_LT(freeBytesOf(L"T:\\"), 3 * MiB) << "T: is not the fixtures' small drive";
     useFolder(L"T:\\Game\\game");
-    const std::string old = pattern(freeBytesOf(L"T:\\") / 4, 'o');
+    const std::string old(freeBytesOf(L"T:\\") / 4, 'o');
     writeBytes(target, old);
     const uint64_t room = freeBytesOf(L"T:\\");
-    const struct {
-        uint64_t patch;
-        TextId refusal;
-        UINT icon;
-    } refusals[] = {
-        {4ull << 30, PatchTooLargeForFat, MB_ICONWARNING},
-        {(4ull << 30) - 1, NotEnoughSpace, MB_ICONERROR},
-        // Fits beside the old patch only if the old patch's bytes counted as free: they do not.
-        {room / 2 + 1, NotEnoughSpace, MB_ICONERROR},
-    };
-    for (const auto& r : refusals) {
-        SCOPED_TRACE(r.patch);
-        writeSparseFile(app.patchSourcePath, r.patch);
+    const std::pair<uint64_t, TextId> refusals[] = {
+        {4ull << 30, PatchTooLargeForFat}, {(4ull << 30) - 1, NotEnoughSpace}, {room / 2 + 1, NotEnoughSpace}};
+    for (auto [patch, refusal] : refusals) {
+        SCOPED_TRACE(patch);
+        writeSparseFile(app.patchSourcePath, patch);
         DialogAnswerer answerer(IDOK);
         startInstall(app);
         EXPECT_EQ(app.uiState, StateFailed);
         EXPECT_FALSE(app.installJob);
-        EXPECT_EQ(app.statusText, text(English, r.refusal));
+        EXPECT_EQ(app.statusText, text(English, refusal));
         ASSERT_EQ(answerer.seen().size(), 1u);
-        EXPECT_EQ(answerer.seen()[0].text, text(English, r.refusal));
-        EXPECT_EQ(answerer.seen()[0].icon, r.icon);
+        EXPECT_EQ(answerer.seen()[0].icon, UINT(refusal == NotEnoughSpace ? MB_ICONERROR : MB_ICONWARNING));
     }
-    // Past the checks, as when another program fills the drive during the copy.
     writeSparseFile(app.patchSourcePath, room + MiB);
     ASSERT_TRUE(startWorker(app, app.patchSourcePath, target));
     app.uiState = StateInstalling;
@@ -343,8 +330,6 @@ TEST_F(Install, SmallFat32DriveRefusalsAndDiskFullMidCopy) {
     EXPECT_EQ(app.statusText, copyFailed(ERROR_DISK_FULL));
     EXPECT_EQ(freeBytesOf(L"T:\\"), room);
     EXPECT_EQ(readBytes(target), old);
-    // A patch that fits with its margin only in the room of the partial file an earlier run left, which
-    // the copy replaces.
     writeBytes(target + L".partial", std::string(room / 2, 'p'));
     writeSparseFile(app.patchSourcePath, room / 2 - 4096);
     install();
@@ -359,15 +344,18 @@ TEST_F(Install, ProgressIsOneMessagePerPermilleRoundedDownAndClamped) {
     job.notifyWindow = notify.window;
     const struct {
         int64_t total, done;
-        int32_t posted;  // -1: nothing posted
-        DWORD pumpMs;    // before the next report
+        // -1: nothing posted
+        int32_t posted;
+        // before the next report
+        DWORD pumpMs;
     } reports[] = {{0, 0, 0, 20},
                    {1000, 0, -1, 20},
                    {1000, 1, 1, 20},
                    {3, 1, 333, 20},
                    {3, 1, -1, 20},
                    {3, 2, 666, 0},
-                   {8, 7, -1, 20},  // too soon after the last one
+                   // too soon after the last one
+                   {8, 7, -1, 20},
                    {1 << 20, 1048575, 999, 0},
                    {1, 2, 1000, 20},
                    {1ll << 40, 1ll << 40, -1, 0}};
@@ -375,7 +363,8 @@ TEST_F(Install, ProgressIsOneMessagePerPermilleRoundedDownAndClamped) {
         LARGE_INTEGER total, done, zero{};
         total.QuadPart = r.total;
         done.QuadPart = r.done;
-        std::vector<int32_t> drawn;  // each value posted and handed to the window to draw
+        // each value posted and handed to the window to draw
+        std::vector<int32_t> drawn;
         notify.onProgress = [&](int32_t p) { drawn.insert(drawn.end(), repaintPending(notify.window) ? 1 : 0, p); };
         EXPECT_EQ(copyProgress(total, done, zero, zero, 1, 0, nullptr, nullptr, &job), DWORD(PROGRESS_CONTINUE));
         pumpMessages(r.pumpMs);
@@ -388,30 +377,30 @@ TEST_F(Install, ProgressIsOneMessagePerPermilleRoundedDownAndClamped) {
     EXPECT_EQ(copyProgress(one, one, one, one, 1, 0, nullptr, nullptr, &job), DWORD(PROGRESS_CANCEL));
 }
 
+// Read back as the restarted installer reads its command line, a quote or backslash in the folder never
+// ends it early or adds an option.
 TEST(Restart, EveryFolderComesBackAsOneArgument) {
     for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
         for (const std::wstring folder :
              {L"D:\\游戏\\Steam Library\\game", L"C:\\Games\\", L"C:\\Games\\\\",
               L"C:\\x\" --lang zh-CN --dest \"C:\\Windows", L"C:\\a\\\"b\\\\\"c", L"\\\\server\\share\\game"}) {
-            // Read back as the restarted installer reads its command line: a quote or backslash in the
-            // folder never ends it early or adds an option.
-            const std::wstring line = L"Installer.exe " + restartParameters(language, folder);
-            const CommandLineOptions options = parseCommandLine(line.c_str());
-            EXPECT_EQ(options.destOption, folder);
-            EXPECT_EQ(options.language, language);
+            const CommandLineOptions o = parseCommandLine((L"x.exe " + restartParameters(language, folder)).c_str());
+            EXPECT_EQ(o.destOption, folder);
+            EXPECT_EQ(o.language, language);
         }
     }
 }
 
+// Yes to an elevation the shell refuses (it cannot start the program), or No: this installer stays.
 TEST_F(Install, RestartAnsweredNoOrRefusedLeavesThisOneRunning) {
-    ASSERT_TRUE(CopyFileW(standIn().c_str(), (app.installerDir + L"\\Installer.exe").c_str(), FALSE));
+    copyStandIn(app.installerDir + L"\\Installer.exe");
     for (int answer : {IDYES, IDNO}) {
-        // Yes to an elevation the shell refuses (it cannot start the program), or No: this one stays.
         app.installerPath = app.installerDir + (answer == IDYES ? L"\\Missing.exe" : L"\\Installer.exe");
         DialogAnswerer answerer(answer);
         restartElevated(app, folder);
         EXPECT_EQ(answerer.seen().size(), 1u);
-        EXPECT_TRUE(IsWindow(notify.window));  // a restart that started would have closed it
+        // a restart that started would have closed it
+        EXPECT_TRUE(IsWindow(notify.window));
     }
 }
 
@@ -419,18 +408,19 @@ TEST_F(Install, GameStartsInItsRootOrTheFailureIsExplained) {
     const std::wstring root = temp / L"Game Root", exe = root + L"\\Tavinmere.exe";
     app.jobLocation = app.candidates[0];
     DeleteFileW(exe.c_str());
-    makeDirs(exe);  // a folder of that name
+    // a folder of that name
+    makeDirs(exe);
     for (auto [message, icon] : {std::pair{GameExeNotFound, MB_ICONWARNING}, {LaunchFailed, MB_ICONERROR}}) {
         DialogAnswerer answerer(IDOK);
         launchGame(app);
         ASSERT_EQ(answerer.seen().size(), 1u);
-        EXPECT_EQ(answerer.seen()[0].text, std::wstring(text(English, message)) + L"\n\n" + exe);
+        EXPECT_EQ(answerer.seen()[0].text, text(English, message) + (L"\n\n" + exe));
         EXPECT_EQ(answerer.seen()[0].icon, UINT(icon));
         EXPECT_FALSE(notify.closeRequested);
         RemoveDirectoryW(exe.c_str());
         writeBytes(exe, "MZ this is not a program");
     }
-    ASSERT_TRUE(CopyFileW(standIn().c_str(), exe.c_str(), FALSE));
+    copyStandIn(exe);
     DialogAnswerer answerer(IDOK);
     launchGame(app);
     EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(root + L"\\started.txt")), root));
@@ -439,31 +429,33 @@ TEST_F(Install, GameStartsInItsRootOrTheFailureIsExplained) {
     closeStandIn();
 }
 
-// Another folder picked while the copy runs: the window still acts on the folder that got the patch.
+// Another folder picked while the copy runs: the window still acts on the folder that got the patch, and
+// a folder the user may not write is offered a restart as administrator for itself, whatever is selected
+// by then (the stand-in game plays the installer to restart: it records its folder and command line).
 TEST_F(Install, TheWindowActsOnTheFolderThatWasPatched) {
     const std::wstring other = makeGame(temp / L"Other Root");
     writeSparseFile(app.patchSourcePath, 16 * MiB);
     notify.onProgress = [&](int32_t) {
         app.chosenFolder = normalizePath(other);
-        detectGameLocations(app);  // the patched folder is found by no source now
+        // the patched folder is found by no source now
+        detectGameLocations(app);
     };
     install();
     EXPECT_EQ(app.uiState, StateCompleted);
     ASSERT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, folder));
     EXPECT_FALSE(isExistingFile(other + L"\\patch.rpa"));
-    ASSERT_TRUE(CopyFileW(standIn().c_str(), (temp / L"Game Root\\Tavinmere.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(standIn().c_str(), (temp / L"Other Root\\Tavinmere.exe").c_str(), FALSE));
-    stepLocation(app, true);  // to the other folder: ready for an install of its own
+    copyStandIn(temp / L"Game Root\\Tavinmere.exe");
+    copyStandIn(temp / L"Other Root\\Tavinmere.exe");
+    // to the other folder: ready for an install of its own
+    stepLocation(app, true);
     EXPECT_EQ(app.uiState, StateReady);
     app.uiState = StateCompleted;
-    startInstall(app);  // in the completed state the main action launches
+    // in the completed state the main action launches
+    startInstall(app);
     EXPECT_FALSE(startedMarker(temp / L"Game Root\\started.txt").empty());
     closeStandIn();
     EXPECT_FALSE(isExistingFile(temp / L"Other Root\\started.txt"));
 
-    // A file the user may not write: the restart is offered (not an error) for the refused folder,
-    // whatever is selected by then. The stand-in game plays the installer to restart: it records its
-    // folder and command line.
     const std::wstring locked = buildFolder() + L"\\fixtures\\locked\\game";
     useFolder(locked);
     app.uiState = StateReady;
@@ -474,17 +466,17 @@ TEST_F(Install, TheWindowActsOnTheFolderThatWasPatched) {
     startInstall(app);
     useFolder(other);
     ASSERT_TRUE(notify.pumpUntilDone());
-    EXPECT_EQ(app.statusText, std::wstring(text(TraditionalChinese, CopyFailed)) + L": " + systemErrorText(5));
+    EXPECT_EQ(app.statusText, text(TraditionalChinese, CopyFailed) + (L": " + systemErrorText(ERROR_ACCESS_DENIED)));
     ASSERT_EQ(answerer.seen().size(), 1u);
     EXPECT_EQ(answerer.seen()[0].text, text(TraditionalChinese, NotWritableRestartAdmin));
     EXPECT_EQ(answerer.seen()[0].icon, UINT(MB_ICONWARNING));
     EXPECT_TRUE(answerer.seen()[0].hasYes);
-    EXPECT_EQ(readBytes(locked + L"\\patch.rpa"), "the previous patch");
+    EXPECT_EQ(readBytes(locked + L"\\patch.rpa"), Old);
     EXPECT_EQ(folderEntries(locked), Names{L"patch.rpa"});
     EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(app.installerDir + L"\\started.txt")), app.installerDir));
-    const CommandLineOptions options = parseCommandLine(startedMarker(app.installerDir + L"\\arguments.txt").c_str());
-    EXPECT_EQ(options.destOption, locked);
-    EXPECT_EQ(options.language, TraditionalChinese);
+    const CommandLineOptions o = parseCommandLine(startedMarker(app.installerDir + L"\\arguments.txt").c_str());
+    EXPECT_EQ(o.destOption, locked);
+    EXPECT_EQ(o.language, TraditionalChinese);
     EXPECT_FALSE(IsWindow(notify.window));
     closeStandIn();
 }

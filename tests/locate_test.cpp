@@ -26,6 +26,14 @@ size_t indexIn(const Strings& list, const std::wstring& path) {
 }
 
 std::wstring game(const std::wstring& root) { return normalizePath(makeGame(root)); }
+// The game in a library's common folder, under that folder name.
+std::wstring gameIn(const std::wstring& library, const std::wstring& name = L"TavinMere") {
+    return game(library + L"\\steamapps\\common\\" + name);
+}
+void writeManifest(const std::wstring& library, const std::string& installdir) {
+    writeBytes(library + L"\\steamapps\\appmanifest_2719305.acf",
+               "\"AppState\" { \"installdir\" \"" + installdir + "\" }");
+}
 
 // A location as the window shows it: its path, marked when the user gave it.
 std::wstring describe(const GameCandidate& c) { return c.path + (c.manual ? L" (given)" : L""); }
@@ -56,11 +64,13 @@ TEST(Paths, TextRules) {
         {normalizePath(L"  \"C:/Program Files (x86)/Steam/\"  "), L"C:\\Program Files (x86)\\Steam"},
         {normalizePath(L"C:\\\\\\"), L"C:\\"},
         {normalizePath(L"D:\\Steam\\steamapps\\..\\steamapps\\common"), L"D:\\Steam\\steamapps\\common"},
-        {normalizePath(L"\"C:\\x"), L"C:\\\"C:\\x"},  // a lone quote stays, and the text is relative then
+        // a lone quote stays, and the text is relative then
+        {normalizePath(L"\"C:\\x"), L"C:\\\"C:\\x"},
         {normalizePath(L"sub\\dir"), L"C:\\sub\\dir"},
         {toLongPath(L"C:\\x"), L"\\\\?\\C:\\x"},
         {toLongPath(L"\\\\srv\\share\\x"), L"\\\\?\\UNC\\srv\\share\\x"},
-        {toLongPath(L"sub\\x"), L"sub\\x"},  // only a full path takes the prefix
+        // only a full path takes the prefix
+        {toLongPath(L"sub\\x"), L"sub\\x"},
         {trimSpaces(L" \t a b \r\n"), L"a b"},
         {gameRootOf(L"E:\\game"), L"E:\\"},
         {gameRootOf(L"E:\\TavinMere\\Game\\"), L"E:\\TavinMere"},
@@ -86,9 +96,12 @@ TEST_F(World, RegistryPathsOfStringTypesOnlyAndExpanded) {
         std::wstring expected;
     } values[] = {{REG_SZ, untidy.c_str(), DWORD(untidy.size() * 2 + 2), steam},
                   {REG_EXPAND_SZ, expand.c_str(), DWORD(expand.size() * 2 + 2), steam},
-                  {REG_SZ, steam.c_str(), DWORD(steam.size() * 2), steam},        // no terminator
-                  {REG_SZ, steam.c_str(), DWORD(steam.size() * 2 + 1), steam},    // an odd byte count
-                  {REG_SZ, withZero.c_str(), DWORD(withZero.size() * 2), steam},  // a zero ends it
+                  // no terminator
+                  {REG_SZ, steam.c_str(), DWORD(steam.size() * 2), steam},
+                  // an odd byte count
+                  {REG_SZ, steam.c_str(), DWORD(steam.size() * 2 + 1), steam},
+                  // a zero ends it
+                  {REG_SZ, withZero.c_str(), DWORD(withZero.size() * 2), steam},
                   {REG_SZ, L"   ", 8, L""},
                   {REG_DWORD, &number, 4, L""},
                   {REG_MULTI_SZ, steam.c_str(), DWORD(steam.size() * 2 + 2), L""}};
@@ -121,7 +134,8 @@ TEST_F(World, RootsInTheirOrderOnceEachOnFixedDrivesOnly) {
         EXPECT_EQ(indexIn(roots, fixed.root() + found), ++drive) << narrow(found);
     for (const std::wstring& absent : {dir / L"vanished", removable.root(), removable.root() + L"Steam"})
         EXPECT_EQ(indexIn(roots, absent), roots.size()) << narrow(absent);
-    for (size_t i = 0; i < roots.size(); ++i) EXPECT_EQ(indexIn(roots, roots[i]), i);  // each once
+    // each once
+    for (size_t i = 0; i < roots.size(); ++i) EXPECT_EQ(indexIn(roots, roots[i]), i);
 }
 
 // Strict UTF-8 first, its BOM dropped; other bytes are read in the ANSI code page, 1252 for Wine in the
@@ -140,7 +154,8 @@ TEST(TextFile, EncodingsSizesAndSharing) {
     }
     EXPECT_EQ(readTextFile(dir / L"missing.vdf"), L"");
     EXPECT_EQ(readTextFile(dir.path()), L"");
-    writeSparseFile(f, 16 * 1024 * 1024 + 1);  // past the size any library file has
+    // past the size any library file has
+    writeSparseFile(f, 16 * 1024 * 1024 + 1);
     EXPECT_EQ(readTextFile(f), L"");
 }
 
@@ -170,7 +185,8 @@ TEST(GameFolder, RootArchivesExecutableAndTheFiveStartingFolders) {
     writeBytes(folder + L"\\archive.RPA", "x");
     EXPECT_TRUE(isGameFolder(folder));
     DeleteFileW((root + L"\\Tavinmere.exe").c_str());
-    makeDirs(root + L"\\Tavinmere.exe");  // the executable must be a file
+    // the executable must be a file
+    makeDirs(root + L"\\Tavinmere.exe");
     EXPECT_FALSE(isGameFolder(folder));
     // A game deeper than MAX_PATH is found: the listing takes the long form.
     std::wstring deep = dir.path();
@@ -185,7 +201,7 @@ TEST(Manifest, InstallDirLeadingOutOfCommonLeavesTheDefault) {
     makeDirs(dir / L"steamapps");
     for (const std::string value :
          {"", "..\\\\..\\\\..\\\\Victim", "../Victim", "..", ".", "D:Victim", "C:\\\\Victim"}) {
-        writeBytes(dir / L"steamapps\\appmanifest_2719305.acf", "\"AppState\" { \"installdir\" \"" + value + "\" }");
+        writeManifest(dir.path(), value);
         EXPECT_EQ(manifestCandidates(dir.path()).first.path, dir / L"steamapps\\common\\TavinMere\\game") << value;
     }
 }
@@ -234,8 +250,7 @@ TEST_F(World, LinuxSideRootsAfterTheWindowsOnesInTheirOrder) {
         roots.push_back(home + L"\\" + f);
     roots.insert(roots.end(), {client, dir / L"SD card 游戏", dir / L"Proton Lib", dir / L"Proton Lib 2"});
     Strings expected;
-    for (const std::wstring& root : roots)
-        expected.push_back(game(root + L"\\steamapps\\common\\TavinMere"));
+    for (const std::wstring& root : roots) expected.push_back(game(root + L"\\steamapps\\common\\TavinMere"));
     setSteamPath(roots[0]);
     writeBytes(client + L"\\steamapps\\libraryfolders.vdf",
                "\"LibraryFolders\" { \"contentstatsid\" \"-8\" \"1\" { \"path\" \"" + unixPathOf(roots[9]) + "\" } }");
@@ -258,13 +273,10 @@ TEST_F(World, EverySourceRankedAndMergedToItsBest) {
     // and last a library without a manifest.
     const std::wstring steam = dir / L"Steam", newer = dir / L"Newer Library", plain = dir / L"Plain Library";
     const std::wstring installerGame = game(dir / L"Installed Here"), uninstallGame = game(dir / L"Uninstalled 游戏");
-    const std::wstring custom = game(steam + L"\\steamapps\\common\\Tavin Mere");
-    const std::wstring steamDefault = game(steam + L"\\steamapps\\common\\TavinMere");
-    const std::wstring newerGame = game(newer + L"\\steamapps\\common\\TavinMere");
-    const std::wstring plainGame = game(plain + L"\\steamapps\\common\\TavinMere");
-    const std::wstring destGame = game(dir / L"Given"), pickedGame = game(dir / L"Picked");
-    writeBytes(steam + L"\\steamapps\\appmanifest_2719305.acf", "\"installdir\" \"Tavin Mere\"");
-    writeBytes(newer + L"\\steamapps\\appmanifest_2719305.acf", "\"installdir\" \"TavinMere\"");
+    const std::wstring custom = gameIn(steam, L"Tavin Mere"), steamDefault = gameIn(steam), newerGame = gameIn(newer);
+    const std::wstring plainGame = gameIn(plain), destGame = game(dir / L"Given"), pickedGame = game(dir / L"Picked");
+    writeManifest(steam, "Tavin Mere");
+    writeManifest(newer, "TavinMere");
     ASSERT_TRUE(world::setLastWriteTime(steam + L"\\steamapps\\appmanifest_2719305.acf", Older));
     ASSERT_TRUE(world::setLastWriteTime(newer + L"\\steamapps\\appmanifest_2719305.acf", Newer));
     writeBytes(steam + L"\\steamapps\\libraryfolders.vdf", narrow(world::nestedLibraryFolders({steam, plain, newer})));
@@ -272,8 +284,8 @@ TEST_F(World, EverySourceRankedAndMergedToItsBest) {
     world::setString(HKEY_LOCAL_MACHINE, world::UninstallKey, L"InstallLocation", dir / L"Uninstalled 游戏\\", REG_SZ,
                      KEY_WOW64_32KEY);
     EXPECT_EQ(detect(installerGame, dir / L"Given", pickedGame),
-              (Strings{pickedGame + L" (given)", destGame + L" (given)", installerGame, uninstallGame, newerGame, custom,
-                       steamDefault, plainGame}));
+              (Strings{pickedGame + L" (given)", destGame + L" (given)", installerGame, uninstallGame, newerGame,
+                       custom, steamDefault, plainGame}));
     // One location from several sources is listed once, at the place of its best one: the uninstall entry
     // lifts the Steam root's default folder over the manifests; --dest makes it given; the installer in
     // the game's root lifts it as well. Without its own path the installer adds nothing, not even a "game"

@@ -123,10 +123,10 @@ bool hasGlyphs(const FontFamily& family, const std::wstring& text) {
     return wcscmp(face, font.lfFaceName) == 0 && std::count(glyphs.begin(), glyphs.end(), 0xFFFF) == 0;
 }
 
-// The mean column of the dark pixels of a row between two columns.
-double darkColumn(const Canvas& c, int y, int x0, int x1) {
+// The mean column of the dark pixels of a row across a box.
+double darkColumn(const Canvas& c, int y, const RectF& box) {
     double sum = 0, n = 0;
-    for (int x = x0; x < x1; ++x) {
+    for (int x = int(box.X); x < box.X + box.Width; ++x) {
         const uint32_t p = c.pixel(x, y);
         if (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 3 * 128) sum += x, ++n;
     }
@@ -162,35 +162,32 @@ TEST(Frame, LooksTheStateDecides) {
     const uint32_t fill = f.at(T.X + T.Width / 4, T.Y + 4);
     EXPECT_NE(fill, f.at(T.X + T.Width * 3 / 4, T.Y + 4));
     for (int32_t permille : {1, 5, 16, 500}) {
-        SCOPED_TRACE(permille);
         f.app.progressPermille = permille;
         Canvas c(920, 620);
         drawMainFrame(f.app, c.dc, 920, 620, 96, nullptr);
-        const int w = int(T.Width * float(permille) / 1000.0f), x = int(T.X), y = int(T.Y + 4);
-        EXPECT_EQ(c.pixel(x - 1, y), c.pixel(x - 1, y - 6));
-        EXPECT_NE(c.pixel(x + w + 2, y), fill);
-        EXPECT_TRUE(w < 4 || c.pixel(x + w / 2, y) == fill);
+        const int w = int(T.Width * permille / 1000), x = int(T.X), y = int(T.Y + 4);
+        EXPECT_EQ(c.pixel(x - 1, y), c.pixel(x - 1, y - 6)) << permille;
+        EXPECT_NE(c.pixel(x + w + 2, y), fill) << permille;
+        EXPECT_TRUE(w < 4 || c.pixel(x + w / 2, y) == fill) << permille;
     }
-    const auto chooseFolderWith = [&](ControlId hover) {
-        f.app.hoverControl = hover;
-        return f.at(C.X + 6, C.Y + 20);
-    };
-    EXPECT_EQ(chooseFolderWith(ChooseFolderButton), chooseFolderWith(None));
+    const auto folderButtonWith = [&](ControlId hover) { return f.app.hoverControl = hover, f.at(C.X + 6, C.Y + 20); };
+    EXPECT_EQ(folderButtonWith(ChooseFolderButton), folderButtonWith(None));
     const uint32_t cancelLook = f.at(B.X + 12, B.Y + 26);
     f.app.uiState = StateReady;
-    EXPECT_NE(chooseFolderWith(ChooseFolderButton), chooseFolderWith(None));
+    EXPECT_NE(folderButtonWith(ChooseFolderButton), folderButtonWith(None));
     EXPECT_NE(f.at(B.X + 12, B.Y + 26), cancelLook);
-    EXPECT_NE(f.at(Q.X + 21, Q.Y + 24), f.at(Q.X + 17, Q.Y + 20));  // the dot's centre, not its box's corner
+    // the dot's centre, not its box's corner
+    EXPECT_NE(f.at(Q.X + 21, Q.Y + 24), f.at(Q.X + 17, Q.Y + 20));
     Canvas c(920, 620);
     drawMainFrame(f.app, c.dc, 920, 620, 96, nullptr);
     for (ControlId arrow : {PrevLocationButton, NextLocationButton}) {
         const RectF A = L.control(arrow);
-        const int x0 = int(A.X), x1 = int(A.X + A.Width), cy = int(A.Y + A.Height / 2);
         const double cx = A.X + A.Width / 2, side = arrow == NextLocationButton ? 1 : -1;
-        // The tip on the middle row, the two ends five rows above and below on the other side.
-        EXPECT_GT(side * (darkColumn(c, cy, x0, x1) - cx), 1) << arrow;
-        EXPECT_LT(side * (darkColumn(c, cy - 5, x0, x1) - cx), -1) << arrow;
-        EXPECT_LT(side * (darkColumn(c, cy + 5, x0, x1) - cx), -1) << arrow;
+        const auto dark = [&](int dy) { return side * (darkColumn(c, int(A.Y + A.Height / 2) + dy, A) - cx); };
+        // the tip on the middle row, the ends above and below on the other side
+        EXPECT_GT(dark(0), 1) << arrow;
+        EXPECT_LT(dark(-5), -1) << arrow;
+        EXPECT_LT(dark(5), -1) << arrow;
     }
 }
 
@@ -261,22 +258,20 @@ TEST_F(Window, PaintsTheFrameWithItsPictureAcrossAResize) {
     app.instance = GetModuleHandleW(nullptr);
     loadBackgroundImage(app);
     for (SIZE size : {SIZE{920, 620}, SIZE{1400, 300}}) {
-        SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER);
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         EXPECT_EQ(app.scaledBackgroundWidth, size.cx);
         EXPECT_EQ(app.scaledBackgroundHeight, size.cy);
         Canvas expected(size.cx, size.cy);
         drawMainFrame(app, expected.dc, size.cx, size.cy, 96, app.backgroundImage.get());
-        EXPECT_EQ(expected.pixel(size.cx - 1, size.cy - 1) >> 24, 0xFFu);  // the picture covers every corner
+        // The picture covers every corner.
+        EXPECT_EQ(expected.pixel(size.cx - 1, size.cy - 1) >> 24, 0xFFu);
         HDC screen = GetDC(window);
         int differing = 0, samples = 0;
         for (int y = 3; y < size.cy; y += 23) {
             for (int x = 3; x < size.cx; x += 23, ++samples) {
                 const COLORREF p = GetPixel(screen, x, y);
-                const uint32_t e = expected.pixel(x, y);
-                const int d[] = {GetRValue(p) - int((e >> 16) & 0xFF), GetGValue(p) - int((e >> 8) & 0xFF),
-                                 GetBValue(p) - int(e & 0xFF)};
-                differing += std::any_of(std::begin(d), std::end(d), [](int v) { return std::abs(v) > 8; });
+                differing += contrast(RGB(GetBValue(p), GetGValue(p), GetRValue(p)), expected.pixel(x, y)) > 1.2;
             }
         }
         ReleaseDC(window, screen);
@@ -291,7 +286,8 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     EXPECT_TRUE(GetClassLongPtrW(window, GCLP_HICON));
     EXPECT_TRUE(GetClassLongPtrW(window, GCLP_HICONSM));
     settle(window);
-    click(ChipEnglish);  // the current language: no repaint
+    // the current language: no repaint
+    click(ChipEnglish);
     EXPECT_FALSE(repaintPending(window));
     SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, positionOf(ChipSimplified));
     SendMessageW(window, WM_LBUTTONUP, 0, positionOf(ChipTraditional));
@@ -374,7 +370,8 @@ TEST_F(Window, ClosingAndDetectingAgain) {
 // inside the window, found at its centre, walked in order; the live controls, and only they, usable,
 // focusable and pressed with the language's verb; one language checked, the current one.
 TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
-    EXPECT_EQ(GetWindow(window, GW_CHILD), nullptr);  // no child windows: everything is drawn
+    // no child windows: everything is drawn
+    EXPECT_EQ(GetWindow(window, GW_CHILD), nullptr);
     app.candidates.push_back({L"D:\\Games\\Other\\game", true, 1200, 0});
     const std::vector<GameCandidate> all = app.candidates;
     app.statusText = L"Copy failed: disk full";
@@ -385,7 +382,8 @@ TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
     const struct {
         InstallState state;
         int locations;
-        std::vector<TextId> texts;  // drawn, so read, in this state besides those of every state
+        // drawn, so read, in this state besides those of every state
+        std::vector<TextId> texts;
     } views[] = {{StateReady, 2, {PatchFound, InstallPatch, ReadyToInstall, DetectedLocations}},
                  {StateReady, 0, {PatchNotFound, PlacePatchHint, OpenAppFolder, NoValidFolder, InstallPatch}},
                  {StateInstalling, 2, {CancelInstallation, ReadyToInstall}},
@@ -425,7 +423,8 @@ TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
                 if (i > 0) {
                     const RECT& p = children[i - 1].screen;
                     EXPECT_GT(r.bottom, p.top);
-                    EXPECT_TRUE(r.top >= p.top + p.bottom || r.right > p.left);  // not left of it on its row
+                    // not left of it on its row
+                    EXPECT_TRUE(r.top >= p.top + p.bottom || r.right > p.left);
                 }
                 if (c.state & STATE_SYSTEM_CHECKED) checked.push_back(c.name);
                 const bool control = c.role == ROLE_SYSTEM_PUSHBUTTON || c.role == ROLE_SYSTEM_CHECKBUTTON;
@@ -433,8 +432,10 @@ TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
                 EXPECT_EQ((c.state & STATE_SYSTEM_FOCUSABLE) != 0, usable);
                 const AccessibleTextId verb = c.role == ROLE_SYSTEM_CHECKBUTTON ? SelectAction : PressAction;
                 EXPECT_EQ(c.action, control ? accessibleText(language, verb) : L"");
-                const float x = float(centre.x - client.left) / view.scale, y = float(centre.y - client.top) / view.scale;
-                EXPECT_TRUE(!control || (hitTest(app, x, y) != None) == usable);  // a click acts where a tool may
+                const float x = float(centre.x - client.left) / view.scale,
+                            y = float(centre.y - client.top) / view.scale;
+                // a click acts where a tool may
+                EXPECT_TRUE(!control || (hitTest(app, x, y) != None) == usable);
             }
             EXPECT_EQ(checked, std::vector<std::wstring>{languageShortLabel(language)});
             std::vector<TextId> texts = v.texts;
@@ -477,7 +478,8 @@ TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
         {"inert folder buttons lose the focus", StateReady, L"\t<<<i", L"Cancel installation", English, false, 0, 0},
     };
     app.candidates.push_back({L"D:\\Games\\Other\\game", true, 1200, 0});
-    DialogAnswerer answerer(IDNO);  // a picker or question a wrong key opens is cancelled
+    // a picker or question a wrong key opens is cancelled
+    DialogAnswerer answerer(IDNO);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TearDown();
@@ -525,13 +527,17 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
     EXPECT_EQ(focusedChild(window), -1);
     EXPECT_EQ(named(L"简中").state & STATE_SYSTEM_FOCUSED, 0);
     EXPECT_TRUE(contains(heard([&] { SetFocus(window); }), EVENT_OBJECT_FOCUS, named(L"简中").id));
-    const std::pair<const wchar_t*, const wchar_t*> shortcuts[] = {
-        {L"Music: off", L"M"}, {L"Choose folder", L"Ctrl+B"}, {L"Detect again", L"F5"}, {L"Install patch", L"Enter"},
-        {L"简中", L""}};
+    const std::pair<const wchar_t*, const wchar_t*> shortcuts[] = {{L"Music: off", L"M"},
+                                                                   {L"Choose folder", L"Ctrl+B"},
+                                                                   {L"Detect again", L"F5"},
+                                                                   {L"Install patch", L"Enter"},
+                                                                   {L"简中", L""}};
     for (auto [name, shortcut] : shortcuts) EXPECT_EQ(named(name).shortcut, shortcut) << narrow(name);
-    EXPECT_EQ(doDefaultAction(window, named(L"TavinMere").id), DISP_E_MEMBERNOTFOUND);  // a text has no action
+    // a text has no action
+    EXPECT_EQ(doDefaultAction(window, named(L"TavinMere").id), DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(doDefaultAction(window, named(L"Next location").id), S_OK);
-    EXPECT_EQ(app.selectedCandidate, 0u);  // the action arrives as a message, after the tool's call returned
+    // the action arrives as a message, after the tool's call returned
+    EXPECT_EQ(app.selectedCandidate, 0u);
     pumpMessages(50);
     EXPECT_EQ(app.selectedCandidate, 1u);
     app.patchFound = false;

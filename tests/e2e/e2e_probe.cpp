@@ -1,7 +1,6 @@
 // Looks at the installer's windows from outside, as an assistive tool does, for the end-to-end scripts.
 //   e2e_probe wait <class> [ms]        waits for a visible window of the class
-//   e2e_probe tree <class>             prints the window's accessible children, one per line
-//   e2e_probe focus <class>            prints the child that has the keyboard focus
+//   e2e_probe tree <class>             prints the names of the window's accessible children
 //   e2e_probe find <class> <name> [ms] waits until the window shows a child of that name
 //   e2e_probe point <class> <name>     prints the screen point at the centre of the named child
 //   e2e_probe press <class> <name>     does the named child's default action
@@ -37,13 +36,10 @@ int run(int argc, wchar_t** argv) {
     if (command == L"wait") return waitForWindow(argv[2], ms) ? 0 : 1;
     HWND window = findWindow(argv[2]);
     if (command == L"find" && argc > 3) {
-        const ULONGLONG end = GetTickCount64() + (argc > 4 ? ms : 20000);
-        while (!(window && named(accessibleChildren(window), argv[3]))) {
-            if (GetTickCount64() >= end) return 1;
-            Sleep(200);
-            window = findWindow(argv[2]);
-        }
-        return 0;
+        return waitUntil([&] { return named(accessibleChildren(findWindow(argv[2])), argv[3]) != nullptr; },
+                         argc > 4 ? ms : 20000)
+                   ? 0
+                   : 1;
     }
     if (!window) return 1;
     if (command == L"close") PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -63,14 +59,8 @@ int run(int argc, wchar_t** argv) {
     }
     const std::vector<AccessibleChild> children = accessibleChildren(window);
     if (command == L"tree") {
-        for (const AccessibleChild& c : children) print(describeChild(c));
+        for (const AccessibleChild& c : children) print(c.name);
         return children.empty() ? 1 : 0;
-    }
-    if (command == L"focus") {
-        const long focused = focusedChild(window);
-        if (focused < 1 || focused > static_cast<long>(children.size())) return 1;
-        print(describeChild(children[static_cast<size_t>(focused - 1)]));
-        return 0;
     }
     const AccessibleChild* child = argc > 3 ? named(children, argv[3]) : nullptr;
     if (!child) return command == L"close" ? 0 : 1;

@@ -247,23 +247,6 @@ std::vector<AccessibleChild> accessibleChildren(HWND window) {
     return children;
 }
 
-std::wstring describeChild(const AccessibleChild& c, POINT origin) {
-    wchar_t role[64] = {};
-    GetRoleTextW(static_cast<DWORD>(c.role), role, 64);
-    std::wstring line = std::wstring(role) + L"\t\"" + c.name + L"\"";
-    if (!c.value.empty()) line += L"\tvalue " + c.value;
-    const std::pair<long, const wchar_t*> states[] = {{STATE_SYSTEM_CHECKED, L"checked"},
-                                                      {STATE_SYSTEM_UNAVAILABLE, L"unavailable"},
-                                                      {STATE_SYSTEM_HOTTRACKED, L"hot"},
-                                                      {STATE_SYSTEM_FOCUSABLE, L"focusable"},
-                                                      {STATE_SYSTEM_FOCUSED, L"focused"}};
-    for (const auto& [bit, name] : states)
-        if (c.state & bit) line += L"\t[" + std::wstring(name) + L"]";
-    return line + L"\t(" + std::to_wstring(c.screen.left - origin.x) + L", " +
-           std::to_wstring(c.screen.top - origin.y) + L", " + std::to_wstring(c.screen.right) + L" x " +
-           std::to_wstring(c.screen.bottom) + L")";
-}
-
 long hitTestAt(HWND window, POINT screen) {
     const ComPtr<IAccessible> client = clientObject(window);
     VARIANT hit;
@@ -310,7 +293,8 @@ void DialogAnswerer::run() {
         Seen s;
         s.caption = windowText(dialog);
         wchar_t text[2048] = {};
-        if (GetDlgItem(dialog, 0xFFFF)) {  // a message box
+        // a message box
+        if (GetDlgItem(dialog, 0xFFFF)) {
             // Its text is set while it is being created.
             if (!GetDlgItemTextW(dialog, 0xFFFF, text, 2048)) continue;
             s.text = text;

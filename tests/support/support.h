@@ -75,15 +75,14 @@ struct AccessibleChild {
     std::wstring name;
     std::wstring value;
     std::wstring shortcut;
-    std::wstring action;  // the default action's name
-    RECT screen{};        // left, top, width and height, as accLocation gives them
+    // the default action's name
+    std::wstring action;
+    // left, top, width and height, as accLocation gives them
+    RECT screen{};
 };
 // The element with that child id; CHILDID_SELF is the window's client object itself.
 AccessibleChild accessibleElement(HWND window, long id);
 std::vector<AccessibleChild> accessibleChildren(HWND window);
-// One line: the role as the system names it, the name in quotes, the value, the states that matter and
-// the location from the origin (left, top, width x height).
-std::wstring describeChild(const AccessibleChild& child, POINT origin = {});
 // The child that accHitTest finds at a screen point (0: the window itself), and the one accNavigate
 // reaches from a child in a direction; -1 for none.
 long hitTestAt(HWND window, POINT screen);
@@ -101,8 +100,10 @@ public:
     struct Seen {
         std::wstring text;
         std::wstring caption;
-        UINT icon = 0;          // MB_ICONWARNING, MB_ICONERROR, MB_ICONQUESTION, MB_ICONINFORMATION or 0
-        int defaultButton = 0;  // IDYES, IDNO or IDOK, as drawn
+        // MB_ICONWARNING, MB_ICONERROR, MB_ICONQUESTION, MB_ICONINFORMATION or 0
+        UINT icon = 0;
+        // IDYES, IDNO or IDOK, as drawn
+        int defaultButton = 0;
         bool hasYes = false;
     };
     explicit DialogAnswerer(int answer, std::wstring pickedFolder = {}, HANDLE pickWhen = nullptr);
@@ -127,11 +128,14 @@ private:
 struct NotifyWindow {
     InstallerApp& app;
     HWND window = nullptr;
-    std::vector<int32_t> progress;  // every progress value in the order of arrival
+    // every progress value in the order of arrival
+    std::vector<int32_t> progress;
     int doneCount = 0;
-    HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set once an end message was handled
+    // set once an end message was handled
+    HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     bool closeRequested = false;
-    std::function<void(int32_t)> onProgress;  // runs after the real handler, on this thread
+    // runs after the real handler, on this thread
+    std::function<void(int32_t)> onProgress;
 
     explicit NotifyWindow(InstallerApp& app);
     ~NotifyWindow();
