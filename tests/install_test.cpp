@@ -53,6 +53,15 @@ void closeStandIn() {
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(w); }));
 }
 
+// The one message box shown: its text (unless none is given), its icon and whether it offers Yes.
+void expectOneBox(DialogAnswerer& answerer, const std::wstring& text, UINT icon, bool yes = false) {
+    const auto seen = answerer.seen();
+    ASSERT_EQ(seen.size(), 1u);
+    if (!text.empty()) EXPECT_EQ(seen[0].text, text);
+    EXPECT_EQ(seen[0].icon, icon);
+    EXPECT_EQ(seen[0].hasYes, yes);
+}
+
 void copyStandIn(const std::wstring& to) {
     ASSERT_TRUE(CopyFileW((buildFolder() + L"\\standin\\Tavinmere.exe").c_str(), to.c_str(), FALSE));
 }
@@ -146,11 +155,8 @@ TEST_F(Install, MainActionsThatEndBeforeACopy) {
     startInstall(app);
     EXPECT_EQ(app.progressPermille, 420);
     EXPECT_FALSE(app.installJob);
-    const auto seen = answerer.seen();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, text(English, PatchEmpty));
-    EXPECT_EQ(seen[0].caption, text(English, WindowTitle));
-    EXPECT_EQ(seen[0].icon, UINT(MB_ICONWARNING));
+    expectOneBox(answerer, text(English, PatchEmpty), MB_ICONWARNING);
+    EXPECT_EQ(answerer.seen()[0].caption, text(English, WindowTitle));
     // The installer in the destination folder itself: nothing to copy.
     app.uiState = StateReady;
     app.selectedCandidate = 0;
@@ -173,7 +179,6 @@ TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
         t.held.reset(CreateFileW(t.target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     };
     const struct {
-        const char* what;
         uint64_t size;
         // the event comes with the first report at or past this value; -1: before the start
         int32_t at;
@@ -185,12 +190,14 @@ TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
         DWORD code;
         UINT icon;
     } cases[] = {
-        {"success, over the partial file of a killed run", 8 * MiB, 1001, nullptr, nullptr, StateCompleted, 0, 0},
-        {"cancel at the first report", Endless, 0, cancel, nullptr, StateCancelled, 0, 0},
-        {"cancel mid-copy", Endless, 1, cancel, nullptr, StateCancelled, 0, 0},
-        // As the teardown does after a confirmed close: the worker is stopped and joined.
-        {"window closed", Endless, 1, [](Install& t) { stopWorker(t.app); }, nullptr, StateInstalling, 0, 0},
-        {"source replaced by a file of another size", Long, 0,
+        // success, over the partial file of a killed run
+        {8 * MiB, 1001, nullptr, nullptr, StateCompleted, 0, 0},
+        // cancel mid-copy
+        {Endless, 1, cancel, nullptr, StateCancelled, 0, 0},
+        // the window closed: as the teardown does after a confirmed close, the worker is stopped and joined
+        {Endless, 1, [](Install& t) { stopWorker(t.app); }, nullptr, StateInstalling, 0, 0},
+        // source replaced by a file of another size
+        {Long, 0,
          [](Install& t) {
              MoveFileW(t.app.patchSourcePath.c_str(), (t.app.patchSourcePath + L".old").c_str());
              writeBytes(t.app.patchSourcePath, "short");
@@ -198,13 +205,14 @@ TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
          nullptr, StateFailed, ERROR_WRITE_FAULT, MB_ICONERROR},
         // The game holds the old patch: refused before a byte is copied, or, opened after the copy began,
         // at the swap, which is tried again for a while; either way a warning without the administrator offer.
-        {"game holds the patch", 8 * MiB, -1, gameOpens, nullptr, StateFailed, ERROR_SHARING_VIOLATION, MB_ICONWARNING},
-        {"game starts mid-copy", Long, 0, gameOpens, nullptr, StateFailed, ERROR_SHARING_VIOLATION, MB_ICONWARNING},
+        {8 * MiB, -1, gameOpens, nullptr, StateFailed, ERROR_SHARING_VIOLATION, MB_ICONWARNING},
+        // game starts mid-copy
+        {Long, 0, gameOpens, nullptr, StateFailed, ERROR_SHARING_VIOLATION, MB_ICONWARNING},
         // The swap waits for the game while the cancel comes with the full bar: the cancel holds.
-        {"cancel with the full bar", Long, 0, gameOpens, cancel, StateCancelled, 0, 0},
+        {Long, 0, gameOpens, cancel, StateCancelled, 0, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(&c - cases);
         writeSparseFile(app.patchSourcePath, c.size);
         SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
         writeBytes(target, Old);
@@ -235,12 +243,11 @@ TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
         EXPECT_EQ(fired, c.event && c.at >= 0);
         EXPECT_EQ(full, c.atFull != nullptr);
         EXPECT_EQ(notify.progress.empty(), c.at < 0);
-        const auto seen = answerer.seen();
-        ASSERT_EQ(seen.size(), c.code ? 1u : 0u);
         if (c.code) {
             EXPECT_EQ(app.statusText, c.code == ERROR_SHARING_VIOLATION ? inUse(c.code) : copyFailed(c.code));
-            EXPECT_EQ(seen[0].icon, c.icon);
-            EXPECT_FALSE(seen[0].hasYes);
+            expectOneBox(answerer, L"", c.icon);
+        } else {
+            EXPECT_TRUE(answerer.seen().empty());
         }
         // The bar stays where the copy stopped.
         EXPECT_TRUE(c.state != StateCancelled || app.progressPermille == notify.progress.back());
@@ -319,8 +326,7 @@ TEST_F(Install, SmallFat32DriveRefusalsAndDiskFullMidCopy) {
         EXPECT_EQ(app.uiState, StateFailed);
         EXPECT_FALSE(app.installJob);
         EXPECT_EQ(app.statusText, text(English, refusal));
-        ASSERT_EQ(answerer.seen().size(), 1u);
-        EXPECT_EQ(answerer.seen()[0].icon, UINT(refusal == NotEnoughSpace ? MB_ICONERROR : MB_ICONWARNING));
+        expectOneBox(answerer, text(English, refusal), refusal == NotEnoughSpace ? MB_ICONERROR : MB_ICONWARNING);
     }
     writeSparseFile(app.patchSourcePath, room + MiB);
     ASSERT_TRUE(startWorker(app, app.patchSourcePath, target));
@@ -404,8 +410,8 @@ TEST_F(Install, RestartAnsweredNoOrRefusedLeavesThisOneRunning) {
     }
 }
 
-TEST_F(Install, GameStartsInItsRootOrTheFailureIsExplained) {
-    const std::wstring root = temp / L"Game Root", exe = root + L"\\Tavinmere.exe";
+TEST_F(Install, AGameThatCannotStartIsExplained) {
+    const std::wstring exe = temp / L"Game Root\\Tavinmere.exe";
     app.jobLocation = app.candidates[0];
     DeleteFileW(exe.c_str());
     // a folder of that name
@@ -413,20 +419,11 @@ TEST_F(Install, GameStartsInItsRootOrTheFailureIsExplained) {
     for (auto [message, icon] : {std::pair{GameExeNotFound, MB_ICONWARNING}, {LaunchFailed, MB_ICONERROR}}) {
         DialogAnswerer answerer(IDOK);
         launchGame(app);
-        ASSERT_EQ(answerer.seen().size(), 1u);
-        EXPECT_EQ(answerer.seen()[0].text, text(English, message) + (L"\n\n" + exe));
-        EXPECT_EQ(answerer.seen()[0].icon, UINT(icon));
+        expectOneBox(answerer, text(English, message) + (L"\n\n" + exe), icon);
         EXPECT_FALSE(notify.closeRequested);
         RemoveDirectoryW(exe.c_str());
         writeBytes(exe, "MZ this is not a program");
     }
-    copyStandIn(exe);
-    DialogAnswerer answerer(IDOK);
-    launchGame(app);
-    EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(root + L"\\started.txt")), root));
-    EXPECT_TRUE(notify.closeRequested);
-    EXPECT_TRUE(answerer.seen().empty());
-    closeStandIn();
 }
 
 // Another folder picked while the copy runs: the window still acts on the folder that got the patch, and
@@ -450,9 +447,10 @@ TEST_F(Install, TheWindowActsOnTheFolderThatWasPatched) {
     stepLocation(app, true);
     EXPECT_EQ(app.uiState, StateReady);
     app.uiState = StateCompleted;
-    // in the completed state the main action launches
+    // in the completed state the main action starts the game in its root, without a word, and closes
     startInstall(app);
-    EXPECT_FALSE(startedMarker(temp / L"Game Root\\started.txt").empty());
+    EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(temp / L"Game Root\\started.txt")), temp / L"Game Root"));
+    EXPECT_TRUE(notify.closeRequested);
     closeStandIn();
     EXPECT_FALSE(isExistingFile(temp / L"Other Root\\started.txt"));
 
@@ -467,10 +465,7 @@ TEST_F(Install, TheWindowActsOnTheFolderThatWasPatched) {
     useFolder(other);
     ASSERT_TRUE(notify.pumpUntilDone());
     EXPECT_EQ(app.statusText, text(TraditionalChinese, CopyFailed) + (L": " + systemErrorText(ERROR_ACCESS_DENIED)));
-    ASSERT_EQ(answerer.seen().size(), 1u);
-    EXPECT_EQ(answerer.seen()[0].text, text(TraditionalChinese, NotWritableRestartAdmin));
-    EXPECT_EQ(answerer.seen()[0].icon, UINT(MB_ICONWARNING));
-    EXPECT_TRUE(answerer.seen()[0].hasYes);
+    expectOneBox(answerer, text(TraditionalChinese, NotWritableRestartAdmin), MB_ICONWARNING, true);
     EXPECT_EQ(readBytes(locked + L"\\patch.rpa"), Old);
     EXPECT_EQ(folderEntries(locked), Names{L"patch.rpa"});
     EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(app.installerDir + L"\\started.txt")), app.installerDir));

@@ -65,8 +65,8 @@ int run(int argc, wchar_t** argv) {
     const AccessibleChild* child = argc > 3 ? named(children, argv[3]) : nullptr;
     if (!child) return command == L"close" ? 0 : 1;
     if (command == L"point")
-        print(std::to_wstring(child->screen.left + child->screen.right / 2) + L" " +
-              std::to_wstring(child->screen.top + child->screen.bottom / 2));
+        print(std::to_wstring((child->screen.left + child->screen.right) / 2) + L" " +
+              std::to_wstring((child->screen.top + child->screen.bottom) / 2));
     if (command == L"press") return SUCCEEDED(doDefaultAction(window, child->id)) ? 0 : 1;
     return 0;
 }

@@ -5,29 +5,13 @@
 KNOWN_DLLS='(ntdll|kernel32|kernelbase|user32|win32u|gdi32|advapi32|msvcrt|ole32|oleaut32|combase|rpcrt4|sechost|shell32|shlwapi|comdlg32|imm32|ws2_32|psapi|setupapi|shcore)\.dll'
 
 
-# A player's whole run with the mouse and keys only: language card, Enter, the launch button.
-scenario_detect_install_launch() {
-  start_installer
-  wait_window $LANGUAGE
-  click $LANGUAGE English
-  wait_window $MAIN
-  shows 'D:\SteamLibrary\steamapps\common\TavinMere\game'
-  xdotool key --clearmodifiers Return && sleep 0.5
-  shows "$DONE"
-  same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
-  click $MAIN "Launch game"
-  for _ in $(seq 100); do [ -f "$GAME_ROOT/started.txt" ] && break; sleep 0.2; done
-  grep -qiF 'D:\SteamLibrary\steamapps\common\TavinMere' <<<"$(iconv -f UTF-16LE -t UTF-8 "$GAME_ROOT/started.txt")" ||
-    fail "the game did not start in its root"
-  expect_exit_code 0
-}
-
-# An update ended from outside mid-copy (Task Manager, a crash) keeps the old patch and leaves nothing
-# else, at once; the next run installs. Driven by an assistive tool's actions.
-scenario_update_killed_mid_copy() {
+# An update ended from outside mid-copy (Task Manager, a crash), driven by an assistive tool's actions,
+# keeps the old patch and leaves nothing else, at once; the next run, with the mouse and keys only
+# (language card, Enter, the launch button), installs and starts the game in its root.
+scenario_killed_mid_copy_then_installed() {
   head -c 65536 /dev/urandom >"$GAME_ROOT/game/patch.rpa" && cp "$GAME_ROOT/game/patch.rpa" "$OUT/old-patch"
   # A patch whose copy lasts a while (sparse: cheap to make, real bytes to copy).
-  rm -f "$EXTRACTED/patch.rpa" && truncate -s 2G "$EXTRACTED/patch.rpa"
+  mv "$EXTRACTED/patch.rpa" "$OUT/patch.rpa" && truncate -s 2G "$EXTRACTED/patch.rpa"
   start_installer
   wait_window $LANGUAGE
   probe press $LANGUAGE English || fail "the English card cannot be pressed"
@@ -39,13 +23,21 @@ scenario_update_killed_mid_copy() {
   expect_exit_code any
   game_folder_holds "archive.rpa patch.rpa scripts.rpa"
   same_file "$OUT/old-patch" "$GAME_ROOT/game/patch.rpa"
-  head -c 1048576 /dev/urandom >"$EXTRACTED/patch.rpa"
-  start_installer --lang en
+  mv -f "$OUT/patch.rpa" "$EXTRACTED/patch.rpa"
+  start_installer
+  wait_window $LANGUAGE
+  click $LANGUAGE English
   wait_window $MAIN
-  probe press $MAIN "Install patch" || fail "'Install patch' cannot be pressed"
+  shows 'D:\SteamLibrary\steamapps\common\TavinMere\game'
+  xdotool key --clearmodifiers Return && sleep 0.5
   shows "$DONE"
   game_folder_holds "archive.rpa patch.rpa scripts.rpa"
   same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
+  click $MAIN "Launch game"
+  for _ in $(seq 100); do [ -f "$GAME_ROOT/started.txt" ] && break; sleep 0.2; done
+  grep -qiF 'D:\SteamLibrary\steamapps\common\TavinMere' <<<"$(iconv -f UTF-16LE -t UTF-8 "$GAME_ROOT/started.txt")" ||
+    fail "the game did not start in its root"
+  expect_exit_code 0
 }
 
 # A player (not root, whose writes Wine lets through) updates a read-only old patch: replaced without a

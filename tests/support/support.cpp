@@ -234,7 +234,10 @@ AccessibleChild accessibleElement(HWND window, long id) {
     c.role = number.lVal;
     client->get_accState(child(id), &number);
     c.state = number.lVal;
-    client->accLocation(&c.screen.left, &c.screen.top, &c.screen.right, &c.screen.bottom, child(id));
+    RECT& r = c.screen;
+    client->accLocation(&r.left, &r.top, &r.right, &r.bottom, child(id));
+    r.right += r.left;
+    r.bottom += r.top;
     return c;
 }
 
@@ -256,9 +259,10 @@ long hitTestAt(HWND window, POINT screen) {
 
 long navigate(HWND window, long from, long direction) {
     const ComPtr<IAccessible> client = clientObject(window);
-    VARIANT to;
-    VariantInit(&to);
-    return client && client->accNavigate(direction, child(from), &to) == S_OK && to.vt == VT_I4 ? to.lVal : -1;
+    // What the caller passes in is not cleared: an answer of none must empty it itself.
+    VARIANT to = child(99);
+    const HRESULT hr = client ? client->accNavigate(direction, child(from), &to) : E_FAIL;
+    return hr == S_OK && to.vt == VT_I4 ? to.lVal : hr == S_FALSE && to.vt == VT_EMPTY ? -1 : -2;
 }
 
 long focusedChild(HWND window) {

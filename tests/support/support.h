@@ -77,14 +77,14 @@ struct AccessibleChild {
     std::wstring shortcut;
     // the default action's name
     std::wstring action;
-    // left, top, width and height, as accLocation gives them
+    // in screen coordinates
     RECT screen{};
 };
 // The element with that child id; CHILDID_SELF is the window's client object itself.
 AccessibleChild accessibleElement(HWND window, long id);
 std::vector<AccessibleChild> accessibleChildren(HWND window);
 // The child that accHitTest finds at a screen point (0: the window itself), and the one accNavigate
-// reaches from a child in a direction; -1 for none.
+// reaches from a child in a direction; -1 for none, -2 for an answer that breaks the interface's rules.
 long hitTestAt(HWND window, POINT screen);
 long navigate(HWND window, long from, long direction);
 // The child's default action; S_OK when the window took it.
