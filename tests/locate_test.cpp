@@ -105,7 +105,8 @@ TEST_F(World, RegistryPathsOfStringTypesOnlyAndExpanded) {
                   {REG_MULTI_SZ, steam, 0, L""}};
     for (const auto& v : values) {
         const DWORD bytes = DWORD(v.data.size() * 2 + 2 - v.short_);
-        ASSERT_TRUE(world::setValue(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", v.type, v.data.c_str(), bytes));
+        ASSERT_TRUE(
+            world::setValue(HKEY_CURRENT_USER, world::SteamUserKey, L"SteamPath", v.type, v.data.c_str(), bytes));
         EXPECT_EQ(steamPath(), v.expected) << v.type;
     }
     EXPECT_EQ(readRegistryPath(HKEY_CURRENT_USER, world::SteamUserKey, L"Missing", 0), L"");
