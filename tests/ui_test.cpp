@@ -281,8 +281,11 @@ TEST_F(Window, PaintsTheFrameWithItsPictureAcrossAResize) {
         int differing = 0, samples = 0;
         for (int y = 3; y < size.cy; y += 23) {
             for (int x = 3; x < size.cx; x += 23, ++samples) {
+                // COLORREF is 0x00BBGGRR, the canvas 0xAARRGGBB: a channel 8 levels off differs
                 const COLORREF p = GetPixel(screen, x, y);
-                differing += contrast(RGB(GetBValue(p), GetGValue(p), GetRValue(p)), expected.pixel(x, y)) > 1.2;
+                const uint32_t e = expected.pixel(x, y);
+                for (int shift : {0, 8, 16})
+                    differing += std::abs(int((p >> shift) & 0xFF) - int((e >> (16 - shift)) & 0xFF)) > 8;
             }
         }
         ReleaseDC(window, screen);
