@@ -100,7 +100,7 @@ TEST_F(World, RegistryPathsOfStringTypesOnlyAndExpanded) {
     for (auto& v : values) {
         ASSERT_TRUE(setValue(HKEY_CURRENT_USER, SteamUserKey, L"SteamPath", v.type, v.data.c_str(),
                              DWORD(v.data.size() * 2 + 2 - v.short_)));
-        EXPECT_EQ(readRegistryPath(HKEY_CURRENT_USER, SteamUserKey, L"SteamPath", 0), v.found ? steam : L"") << v.type;
+        EXPECT_EQ(readRegistryPath(HKEY_CURRENT_USER, SteamUserKey, L"SteamPath", 0), v.found ? steam : L"");
     }
 }
 
@@ -147,10 +147,10 @@ TEST_F(World, TextFileEncodingsAndSizes) {
         writeBytes(f, bytes);
         EXPECT_EQ(readTextFile(f), text);
     }
-    EXPECT_EQ(readTextFile(dir / L"missing.vdf"), L"");
+    EXPECT_EQ(readTextFile(dir / L"none"), L"");
     EXPECT_EQ(readTextFile(dir.path()), L"");
-    // past the size any library file has
-    writeSparseFile(f, 16 * 1024 * 1024 + 1);
+    // past the 16 MiB any library file stays under
+    writeSparseFile(f, (16 << 20) + 1);
     EXPECT_EQ(readTextFile(f), L"");
 }
 
