@@ -241,8 +241,8 @@ TEST_F(World, EverySourceRankedAndMergedToItsBest) {
     EXPECT_EQ(detect(installed, dir / L"Given", picked),
               (Strings{picked + L"*", given + L"*", installed, uninstalled, newerGame, custom, steamGame, plainGame}));
     // One location from several sources is listed once, at the place of its best one: the installer in
-    // the game's root lifts the Steam root's default folder over the uninstall entry; so does another
-    // uninstall entry over the manifests; --dest makes it given. Without its own path the installer adds
+    // the game's root lifts the Steam root's default folder over the uninstall entry; a second uninstall
+    // entry naming it lifts it over the manifests; --dest makes it given. Without its own path the installer adds
     // nothing, not even a "game" folder where the current directory is.
     EXPECT_EQ(detect(root)[0], steamGame);
     setString(HKEY_CURRENT_USER, UninstallKey, L"InstallLocation", steam + L"/steamapps/common/TavinMere");
