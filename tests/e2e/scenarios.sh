@@ -48,18 +48,15 @@ scenario_read_only_update_as_a_player() {
   printf 'the previous patch' >"$GAME_ROOT/game/patch.rpa" && chmod a-w "$GAME_ROOT/game/patch.rpa"
   /usr/bin/wineserver -k
   mkdir -p "$OUT/tmp" && chown -R tavinplayer: "$OUT"
-  as_player() { runuser -u tavinplayer -- env TMPDIR="$OUT/tmp" HOME="$OUT" "$@"; }
-  (cd "$EXTRACTED" && exec runuser -u tavinplayer -- env TMPDIR="$OUT/tmp" HOME="$OUT" "$WINE" \
-    TavinMere-Patch-Installer.exe --lang en </dev/null >>"$OUT/installer.log" 2>&1) &
-  INSTALLER_PID=$!
-  probe() { as_player "$WINE" "$BUILD/tests/e2e_probe.exe" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+  AS=(runuser -u tavinplayer -- env TMPDIR="$OUT/tmp" HOME="$OUT")
+  start_installer --lang en
   wait_window $MAIN
   shows "A patch already exists there and will be overwritten"
   probe press $MAIN "Install patch" || fail "'Install patch' cannot be pressed"
   shows "$DONE"
   probe wait '#32770' 1 && fail "a message box came up"
   same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
-  [ -w "$GAME_ROOT/game/patch.rpa" ] || as_player test -w "$GAME_ROOT/game/patch.rpa" || fail "the new patch is read-only"
+  "${AS[@]}" test -w "$GAME_ROOT/game/patch.rpa" || fail "the new patch is read-only"
   probe close $MAIN
   expect_exit_code 0
 }
