@@ -40,27 +40,6 @@ scenario_killed_mid_copy_then_installed() {
   expect_exit_code 0
 }
 
-# A player (not root, whose writes Wine lets through) updates a read-only old patch: replaced without a
-# message or an offer to restart as administrator, and the new patch is not read-only. Wine keeps the
-# read-only attribute in the mode bits.
-scenario_read_only_update_as_a_player() {
-  id tavinplayer >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin tavinplayer
-  printf 'the previous patch' >"$GAME_ROOT/game/patch.rpa" && chmod a-w "$GAME_ROOT/game/patch.rpa"
-  /usr/bin/wineserver -k
-  mkdir -p "$OUT/tmp" && chown -R tavinplayer: "$OUT"
-  AS=(runuser -u tavinplayer -- env TMPDIR="$OUT/tmp" HOME="$OUT")
-  start_installer --lang en
-  wait_window $MAIN
-  shows "A patch already exists there and will be overwritten"
-  probe press $MAIN "Install patch" || fail "'Install patch' cannot be pressed"
-  shows "$DONE"
-  probe wait '#32770' 1 && fail "a message box came up"
-  same_file "$EXTRACTED/patch.rpa" "$GAME_ROOT/game/patch.rpa"
-  "${AS[@]}" test -w "$GAME_ROOT/game/patch.rpa" || fail "the new patch is read-only"
-  probe close $MAIN
-  expect_exit_code 0
-}
-
 # A DLL planted beside the installer under the name of any DLL a run loads (as Wine reports them) is
 # never loaded, though Wine is told to prefer such copies; a program without protection does load it.
 scenario_planted_dlls() {
