@@ -239,7 +239,7 @@ TEST_F(Install, CloseSkipsAStuckCopy) {
     ASSERT_TRUE(startWorker(app, pipe, target));
     // the copy begins
     ASSERT_TRUE(waitUntil([&] { return isExistingFile(target + L".partial"); }));
-    std::atomic<bool> stopped{false};
+    std::atomic<bool> stopped{};
     std::thread closing([&] { stopWorker(app), stopped = true; });
     // closing does not wait for the stuck copy
     ASSERT_TRUE(waitUntil([&] { return stopped.load(); }));
@@ -262,9 +262,9 @@ TEST_F(Install, SmallFat32Drive) {
     const uint64_t room = free.QuadPart;
     // T: is the fixtures' small drive
     ASSERT_LT(room, 2 * MiB);
-    const std::pair<uint64_t, TextId> refusals[] = {
-        {4ull << 30, PatchTooLargeForFat}, {(4ull << 30) - 1, NotEnoughSpace}, {room / 2 + 1, NotEnoughSpace}};
-    for (auto [patch, refusal] : refusals) {
+    for (auto [patch, refusal] : {std::pair{4ull << 30, PatchTooLargeForFat},
+                                  {(4ull << 30) - 1, NotEnoughSpace},
+                                  {room / 2 + 1, NotEnoughSpace}}) {
         SCOPED_TRACE(patch);
         writeSparseFile(app.patchSourcePath, patch);
         DialogAnswerer answerer(IDOK);
