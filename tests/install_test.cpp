@@ -5,9 +5,6 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <thread>
-
 #include "app/startup.h"
 #include "install/checks.h"
 #include "install/error_text.h"
@@ -23,22 +20,11 @@ constexpr uint64_t MiB = 1ull << 20;
 // A copy that no machine ends within the time a test takes to react to its first message, and one that
 // takes a good fraction of a second but does end.
 constexpr uint64_t Endless = 16ull << 30, Long = 1ull << 30;
-const std::string Old = "the previous patch";
+const std::string Old = "old patch";
 using Names = std::vector<std::wstring>;
 
-std::wstring copyFailed(DWORD code) { return text(English, CopyFailed) + (L": " + systemErrorText(code)); }
-std::wstring inUse(DWORD code) { return text(English, PatchInUse) + (L" " + systemErrorText(code)); }
-
-uint64_t freeBytesOf(const std::wstring& root) {
-    ULARGE_INTEGER free{};
-    GetDiskFreeSpaceExW(root.c_str(), &free, nullptr, nullptr);
-    return free.QuadPart;
-}
-
-bool isReadOnly(const std::wstring& path) { return GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY; }
-
-// What the stand-in game wrote when it was started: its folder, or its command line. It holds the file
-// to itself until the text is whole.
+// What the stand-in game wrote when it was started: its command line, or in started.txt its folder (it
+// writes both into the folder it was started in). It holds the file to itself until the text is whole.
 std::wstring startedMarker(const std::wstring& path) {
     std::string bytes;
     waitUntil([&] { return !(bytes = readBytes(path)).empty(); });
@@ -47,24 +33,22 @@ std::wstring startedMarker(const std::wstring& path) {
 
 // Closes the stand-in game once its window shows.
 void closeStandIn() {
-    HWND w = nullptr;
-    EXPECT_TRUE(waitUntil([&] { return (w = FindWindowW(L"TavinMereStandIn", nullptr)) != nullptr; }));
+    HWND w = waitForWindow(L"TavinMereStandIn", 30000);
+    EXPECT_TRUE(w);
     PostMessageW(w, WM_CLOSE, 0, 0);
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(w); }));
 }
 
-// The one message box shown: its text (unless none is given), its icon and whether it offers Yes.
-void expectOneBox(DialogAnswerer& answerer, const std::wstring& text, UINT icon, bool yes = false) {
+// The one message box shown: its text and its icon.
+void expectOneBox(DialogAnswerer& answerer, const std::wstring& text, UINT icon) {
     const auto seen = answerer.seen();
     ASSERT_EQ(seen.size(), 1u);
-    if (!text.empty()) EXPECT_EQ(seen[0].text, text);
+    EXPECT_EQ(seen[0].text, text);
     EXPECT_EQ(seen[0].icon, icon);
-    EXPECT_EQ(seen[0].hasYes, yes);
 }
 
-void copyStandIn(const std::wstring& to) {
-    ASSERT_TRUE(CopyFileW((buildFolder() + L"\\standin\\Tavinmere.exe").c_str(), to.c_str(), FALSE));
-}
+// The built stand-in game: it writes its command line and folder where it is started.
+std::wstring standIn() { return buildFolder() + L"\\standin\\Tavinmere.exe"; }
 
 struct Install : ::testing::Test {
     TempDir temp;
@@ -74,18 +58,17 @@ struct Install : ::testing::Test {
     // the game holding the old patch open
     OwnedFile held;
 
-    void SetUp() override {
+    Install() {
         app.language = English;
         app.installerDir = temp / L"installer";
         makeDirs(app.installerDir);
-        app.installerPath = app.installerDir + L"\\TavinMere-Patch-Installer.exe";
         app.patchSourcePath = app.installerDir + L"\\patch.rpa";
         useFolder(makeGame(temp / L"Game Root"));
     }
     void useFolder(const std::wstring& f) {
         folder = f;
         target = f + L"\\patch.rpa";
-        app.candidates = {{f, false, 900, 0}};
+        app.candidates = {{f}};
         app.selectedCandidate = 0;
     }
     void install() {
@@ -97,379 +80,329 @@ struct Install : ::testing::Test {
 
 }  // namespace
 
-TEST(Checks, FileSizeIdentityAndRoom) {
+TEST(Checks, FileIdentityAndRoom) {
     TempDir dir;
-    // past 32 bits: the high part counts
-    writeSparseFile(dir / L"big", (5ull << 30) + 7);
-    EXPECT_EQ(fileSizeOf(dir / L"big"), (5ull << 30) + 7);
     const std::wstring a = dir / L"a.rpa";
     writeBytes(a, "a");
     writeBytes(dir / L"b.rpa", "a");
     ASSERT_TRUE(CreateHardLinkW((dir / L"link.rpa").c_str(), a.c_str(), nullptr));
-    std::wstring upper = a;
-    CharUpperW(upper.data());
-    for (const std::wstring& same : {upper, L"\"" + a + L"\"", dir / L"x\\..\\a.rpa", dir / L"link.rpa"})
-        EXPECT_TRUE(isSameFile(a, same)) << narrow(same);
-    // The same contents in another file, and a missing file on either side.
+    // the same path written otherwise, and the same file under another name
+    EXPECT_TRUE(isSameFile(a, dir / L"x\\..\\a.rpa"));
+    EXPECT_TRUE(isSameFile(a, dir / L"link.rpa"));
+    // the same contents in another file
     EXPECT_FALSE(isSameFile(a, dir / L"b.rpa"));
-    EXPECT_FALSE(isSameFile(a, dir / L"none.rpa"));
-    EXPECT_FALSE(isSameFile(dir / L"none.rpa", a));
-    // The patch plus a margin of its own size, at most 8 MiB, free beside the old one.
-    const struct {
-        uint64_t free, patch;
-        bool room;
-    } rooms[] = {{10 * MiB, 5 * MiB, true},
-                 {10 * MiB - 1, 5 * MiB, false},
-                 {108 * MiB, 100 * MiB, true},
-                 {108 * MiB - 1, 100 * MiB, false},
-                 {0, 0, true},
-                 {~0ull, ~0ull - 10, false}};
-    for (const auto& r : rooms) EXPECT_EQ(hasRoomForPatch(r.free, r.patch), r.room) << r.free << " " << r.patch;
-    // FAT and FAT32 end a byte short of 4 GiB; other file systems hold any patch.
-    const std::pair<const wchar_t*, bool> systems[] = {
-        {L"FAT", false}, {L"fat32", false}, {L"exFAT", true}, {L"NTFS", true}, {L"", true}};
-    for (const auto& [system, holds] : systems) EXPECT_EQ(fileSystemHolds(system, 4ull << 30), holds) << narrow(system);
-    EXPECT_TRUE(fileSystemHolds(L"FAT32", (4ull << 30) - 1));
+    // The patch plus a margin of its own size (the small drive's refusals), at most 8 MiB, free beside
+    // the old one: just enough, and a byte less.
+    EXPECT_TRUE(hasRoomForPatch(108 * MiB, 100 * MiB));
+    EXPECT_FALSE(hasRoomForPatch(108 * MiB - 1, 100 * MiB));
+    // a need past 64 bits
+    EXPECT_FALSE(hasRoomForPatch(~0ull, ~0ull - 10));
+    // FAT ends a byte short of 4 GiB, as FAT32 does (the small drive's refusals pin that limit); other
+    // file systems hold any patch.
+    EXPECT_FALSE(fileSystemHolds(L"FAT", 4ull << 30));
+    EXPECT_TRUE(fileSystemHolds(L"exFAT", 4ull << 30));
 }
 
-TEST_F(Install, MainActionsThatEndBeforeACopy) {
+// The main action when there is nothing to copy, or no copy to start.
+TEST_F(Install, ActionsThatCopyNothing) {
     DialogAnswerer answerer(IDOK);
     settle(notify.window);
     // no patch at all: the window shows it
     startInstall(app);
     EXPECT_TRUE(repaintPending(notify.window));
+    // the empty patch is refused with a warning (the one box of this test, checked below)
     writeBytes(app.patchSourcePath, "");
-    app.uiState = StateFailed;
-    // the empty patch is refused with a warning, the state kept
     startInstall(app);
-    EXPECT_EQ(app.uiState, StateFailed);
     writeBytes(app.patchSourcePath, "p");
-    // no valid selection
-    app.selectedCandidate = 1;
-    startInstall(app);
-    EXPECT_TRUE(app.patchFound);
-    EXPECT_EQ(app.uiState, StateFailed);
     app.uiState = StateInstalling;
-    app.progressPermille = 420;
     // a second press while one runs starts nothing
     startInstall(app);
-    EXPECT_EQ(app.progressPermille, 420);
     EXPECT_FALSE(app.installJob);
-    expectOneBox(answerer, text(English, PatchEmpty), MB_ICONWARNING);
-    EXPECT_EQ(answerer.seen()[0].caption, text(English, WindowTitle));
-    // The installer in the destination folder itself: nothing to copy.
     app.uiState = StateReady;
+    // no valid selection: nothing, not even a word
+    app.selectedCandidate = 1;
+    startInstall(app);
+    expectOneBox(answerer, text(English, PatchEmpty), MB_ICONWARNING);
+    // The installer in the destination folder itself: nothing to copy.
     app.selectedCandidate = 0;
-    writeBytes(target, "the patch");
+    writeBytes(target, "p");
     app.patchSourcePath = target;
     startInstall(app);
     EXPECT_EQ(app.uiState, StateCompleted);
     EXPECT_EQ(app.progressPermille, FullPermille);
     EXPECT_TRUE(app.targetIsSource);
     EXPECT_EQ(app.jobLocation.path, folder);
-    EXPECT_EQ(readBytes(target), "the patch");
 }
 
 // The new patch replaces the old one only once it is complete: every other end leaves the old one as it
-// was, its read-only attribute included. Each event must come while the copy runs.
-TEST_F(Install, OldPatchSurvivesEveryEndButSuccess) {
-    const auto cancel = [](Install& t) { requestCancel(t.app); };
+// was, its read-only attribute included. Each event comes with the first progress report, or before the
+// start.
+TEST_F(Install, OldPatchSurvivesAllButSuccess) {
+    using Event = void (*)(Install&);
+    const Event cancel = [](Install& t) { requestCancel(t.app); };
     // A game opening the old patch while the copy runs: it shares reading only.
-    const auto gameOpens = [](Install& t) {
+    const Event gameOpens = [](Install& t) {
         t.held.reset(CreateFileW(t.target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     };
+    const std::wstring inUse = text(English, PatchInUse) + (L" " + systemErrorText(ERROR_SHARING_VIOLATION));
     const struct {
         uint64_t size;
-        // the event comes with the first report at or past this value; -1: before the start
-        int32_t at;
-        void (*event)(Install&);
-        // with the full bar
-        void (*atFull)(Install&);
         InstallState state;
-        // the failure shown, 0 for none
-        DWORD code;
-        UINT icon;
+        // the event, and whether it comes before the start
+        Event event{};
+        bool before{};
+        // with the full bar
+        Event atFull{};
+        // the failure shown, with the icon of its message box
+        std::wstring status{};
+        UINT icon{};
     } cases[] = {
-        // success, over the partial file of a killed run
-        {8 * MiB, 1001, nullptr, nullptr, StateCompleted, 0, 0},
+        // The window closed: as the teardown does after a confirmed close, the worker is stopped and
+        // joined. The outcome is never taken: the window stays as it was.
+        {Endless, StateReady, [](Install& t) { stopWorker(t.app); }},
         // cancel mid-copy
-        {Endless, 1, cancel, nullptr, StateCancelled, 0, 0},
-        // the window closed: as the teardown does after a confirmed close, the worker is stopped and joined
-        {Endless, 1, [](Install& t) { stopWorker(t.app); }, nullptr, StateInstalling, 0, 0},
+        {Endless, StateCancelled, cancel},
         // source replaced by a file of another size
-        {Long, 0,
+        {Long,
+         StateFailed,
          [](Install& t) {
              MoveFileW(t.app.patchSourcePath.c_str(), (t.app.patchSourcePath + L".old").c_str());
              writeBytes(t.app.patchSourcePath, "short");
          },
-         nullptr, StateFailed, ERROR_WRITE_FAULT, MB_ICONERROR},
+         false,
+         {},
+         text(English, CopyFailed) + (L": " + systemErrorText(ERROR_WRITE_FAULT)),
+         MB_ICONERROR},
         // The game holds the old patch: refused before a byte is copied, or, opened after the copy began,
         // at the swap, which is tried again for a while; either way a warning without the administrator offer.
-        {8 * MiB, -1, gameOpens, nullptr, StateFailed, ERROR_SHARING_VIOLATION, MB_ICONWARNING},
-        // game starts mid-copy
-        {Long, 0, gameOpens, nullptr, StateFailed, ERROR_SHARING_VIOLATION, MB_ICONWARNING},
+        {8 * MiB, StateFailed, gameOpens, true, {}, inUse, MB_ICONWARNING},
+        {Long, StateFailed, gameOpens, false, {}, inUse, MB_ICONWARNING},
         // The swap waits for the game while the cancel comes with the full bar: the cancel holds.
-        {Long, 0, gameOpens, cancel, StateCancelled, 0, 0},
+        {Long, StateCancelled, gameOpens, false, cancel},
+        // success, over the partial file of a killed run
+        {8 * MiB, StateCompleted},
     };
+    // Each end but the last finds the old patch as the previous one left it.
+    writeBytes(target, Old);
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    // Started past the checks, which refuse the large patches on a small disk.
+    app.jobLocation = app.candidates[0];
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         writeSparseFile(app.patchSourcePath, c.size);
-        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        writeBytes(target, Old);
-        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
-        if (!c.event) writeBytes(target + L".partial", "what a killed run left");
-        app.uiState = StateReady;
-        bool fired = false, full = false;
+        if (!c.event) writeBytes(target + L".partial", "stale");
+        int fired = 0;
         notify.onProgress = [&](int32_t p) {
-            if (c.atFull && p == FullPermille && !full) full = (c.atFull(*this), true);
-            if (p < c.at || fired) return;
-            if (readBytes(target) != Old) ADD_FAILURE() << "the copy ended before the event";
-            fired = true;
-            c.event(*this);
+            if (c.atFull && p == FullPermille) c.atFull(*this);
+            if (c.event && !fired++) c.event(*this);
         };
+        if (c.before) c.event(*this);
         notify.progress.clear();
-        if (c.at < 0) c.event(*this);
+        app.statusText.clear();
         DialogAnswerer answerer(IDOK);
-        // past the space check, which refuses such a patch on a small disk
-        if (c.size > 16 * MiB) {
-            app.jobLocation = app.candidates[0];
-            ASSERT_TRUE(startWorker(app, app.patchSourcePath, target));
-            app.uiState = StateInstalling;
-        } else {
-            startInstall(app);
-        }
+        ASSERT_TRUE(startWorker(app, app.patchSourcePath, target));
         ASSERT_TRUE(notify.pumpUntilDone());
         EXPECT_EQ(app.uiState, c.state);
-        EXPECT_EQ(fired, c.event && c.at >= 0);
-        EXPECT_EQ(full, c.atFull != nullptr);
-        EXPECT_EQ(notify.progress.empty(), c.at < 0);
-        if (c.code) {
-            EXPECT_EQ(app.statusText, c.code == ERROR_SHARING_VIOLATION ? inUse(c.code) : copyFailed(c.code));
-            expectOneBox(answerer, L"", c.icon);
-        } else {
+        EXPECT_EQ(app.statusText, c.status);
+        if (c.icon)
+            expectOneBox(answerer, c.status, c.icon);
+        else
             EXPECT_TRUE(answerer.seen().empty());
-        }
-        // The bar stays where the copy stopped.
-        EXPECT_TRUE(c.state != StateCancelled || app.progressPermille == notify.progress.back());
+        // No report before a refusal; else the bar stays where the copy stopped.
+        if (c.before)
+            EXPECT_TRUE(notify.progress.empty());
+        else
+            EXPECT_EQ(app.progressPermille, notify.progress.back());
         held.reset();
-        EXPECT_EQ(isReadOnly(target), c.event != nullptr);
-        EXPECT_EQ(readBytes(target), c.event ? Old : std::string(8 * MiB, '\0'));
         EXPECT_EQ(folderEntries(folder), (Names{L"data.rpa", L"patch.rpa"}));
-        // the success: every value up to the full bar, each once
-        if (!c.event) {
+        if (c.event) {
+            EXPECT_EQ(readBytes(target), Old);
+            EXPECT_TRUE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_READONLY);
+        } else {
+            // the new patch, reported from the start to the full bar
+            EXPECT_EQ(readBytes(target), std::string(8 * MiB, '\0'));
             EXPECT_EQ(notify.progress.front(), 0);
             EXPECT_EQ(notify.progress.back(), FullPermille);
-            EXPECT_TRUE(std::is_sorted(notify.progress.begin(), notify.progress.end(), std::less_equal<>()));
         }
     }
 }
 
 // A copy stuck in a read that never returns (a share that went away, a pulled stick): closing the window
 // still ends, and the thread left behind removes its partial file once it can.
-TEST_F(Install, ClosingDoesNotWaitForAStuckCopy) {
+TEST_F(Install, CloseSkipsAStuckCopy) {
     const std::wstring pipe = buildFolder() + L"\\fixtures\\stuck.fifo";
     // The pipe's reader and writer, held open: the copy's own read then waits for bytes that never come.
-    OwnedFile reader(CreateFileW(pipe.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr));
-    OwnedFile writer(CreateFileW(pipe.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(writer) << "the fixtures' named pipe";
-    ASSERT_TRUE(startWorker(app, pipe, target));
-    HANDLE thread = nullptr;
-    DuplicateHandle(GetCurrentProcess(), app.workerThread, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0);
-    const OwnedHandle worker(thread);
-    ASSERT_TRUE(waitUntil([&] { return isExistingFile(target + L".partial"); })) << "the copy never began";
-    std::atomic<bool> stopped{false};
-    std::thread closing([&] { stopWorker(app), stopped = true; });
-    ASSERT_TRUE(waitUntil([&] { return stopped.load(); })) << "closing waits for the stuck copy";
-    closing.join();
-    // Under Wine a read of a pipe cannot be cancelled (Windows cancels it): the thread may still be there.
-    // the end of the pipe, at last
-    writer.reset();
-    EXPECT_EQ(WaitForSingleObject(worker.get(), 30000), WAIT_OBJECT_0);
-    EXPECT_EQ(folderEntries(folder), Names{L"data.rpa"});
-}
-
-// The copy ends while the folder picker is open, and a folder is picked then: the outcome stays on show
-// with the folder that got the patch, and the picked one joins the locations.
-TEST_F(Install, AnOutcomeOutlastsThePickerOpenWhenItCame) {
-    const std::wstring other = normalizePath(makeGame(temp / L"Other Root"));
-    writeSparseFile(app.patchSourcePath, 8 * MiB);
-    DialogAnswerer answerer(IDOK, other, notify.finished);
-    notify.onProgress = [&](int32_t) {
-        notify.onProgress = nullptr;
-        // Ctrl+B during the copy
-        chooseGameFolder(app);
+    const auto open = [&](DWORD access) {
+        return CreateFileW(pipe.c_str(), access, 7, nullptr, OPEN_EXISTING, 0, nullptr);
     };
-    install();
-    EXPECT_EQ(app.uiState, StateCompleted);
-    EXPECT_EQ(app.progressPermille, FullPermille);
-    EXPECT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, folder));
-    EXPECT_LT(indexOfPath(app.candidates, other), app.candidates.size());
-    EXPECT_EQ(fileSizeOf(target), 8 * MiB);
+    OwnedFile reader(open(GENERIC_READ)), writer(open(GENERIC_WRITE));
+    ASSERT_TRUE(startWorker(app, pipe, target));
+    // the copy begins
+    ASSERT_TRUE(waitUntil([&] { return isExistingFile(target + L".partial"); }));
+    std::atomic<bool> stopped{};
+    std::thread closing([&] { stopWorker(app), stopped = true; });
+    // closing does not wait for the stuck copy
+    ASSERT_TRUE(waitUntil([&] { return stopped.load(); }));
+    closing.join();
+    // Under Wine a read of a pipe cannot be cancelled (Windows cancels it): the thread may still be there
+    // until the pipe ends, at last.
+    writer.reset();
+    EXPECT_TRUE(waitUntil([&] { return folderEntries(folder) == Names{L"data.rpa"}; }));
 }
 
 // The fixtures' 2 MiB drive T:, a FAT32 USB stick as Windows programs see it: the FAT32 limit, then the
 // space (the old patch's bytes do not count as free), then a drive that fills during the copy, and the
 // room of a partial file an earlier run left, which the copy replaces.
-TEST_F(Install, SmallFat32DriveRefusalsAndDiskFullMidCopy) {
-    ASSERT_LT(freeBytesOf(L"T:\\"), 3 * MiB) << "T: is not the fixtures' small drive";
+TEST_F(Install, SmallFat32Drive) {
     useFolder(L"T:\\Game\\game");
-    const std::string old(freeBytesOf(L"T:\\") / 4, 'o');
+    const std::string old(MiB / 2, 'o');
     writeBytes(target, old);
-    const uint64_t room = freeBytesOf(L"T:\\");
-    const std::pair<uint64_t, TextId> refusals[] = {
-        {4ull << 30, PatchTooLargeForFat}, {(4ull << 30) - 1, NotEnoughSpace}, {room / 2 + 1, NotEnoughSpace}};
-    for (auto [patch, refusal] : refusals) {
+    ULARGE_INTEGER free{};
+    ASSERT_TRUE(GetDiskFreeSpaceExW(L"T:\\", &free, nullptr, nullptr));
+    const uint64_t room = free.QuadPart;
+    // T: is the fixtures' small drive
+    ASSERT_LT(room, 2 * MiB);
+    for (auto [patch, refusal] : {std::pair{4ull << 30, PatchTooLargeForFat},
+                                  {(4ull << 30) - 1, NotEnoughSpace},
+                                  {room / 2 + 1, NotEnoughSpace}}) {
         SCOPED_TRACE(patch);
         writeSparseFile(app.patchSourcePath, patch);
         DialogAnswerer answerer(IDOK);
         startInstall(app);
         EXPECT_EQ(app.uiState, StateFailed);
-        EXPECT_FALSE(app.installJob);
-        EXPECT_EQ(app.statusText, text(English, refusal));
         expectOneBox(answerer, text(English, refusal), refusal == NotEnoughSpace ? MB_ICONERROR : MB_ICONWARNING);
     }
+    // for the folder the refused installs were for
     writeSparseFile(app.patchSourcePath, room + MiB);
     ASSERT_TRUE(startWorker(app, app.patchSourcePath, target));
-    app.uiState = StateInstalling;
+    // The selection moves while the copy runs: the outcome is shown with the folder it is about.
+    app.selectedCandidate = 1;
     DialogAnswerer answerer(IDOK);
     ASSERT_TRUE(notify.pumpUntilDone());
-    EXPECT_EQ(app.statusText, copyFailed(ERROR_DISK_FULL));
-    EXPECT_EQ(freeBytesOf(L"T:\\"), room);
+    EXPECT_EQ(app.selectedCandidate, 0u);
+    EXPECT_EQ(app.statusText, text(English, CopyFailed) + (L": " + systemErrorText(ERROR_DISK_FULL)));
     EXPECT_EQ(readBytes(target), old);
     writeBytes(target + L".partial", std::string(room / 2, 'p'));
     writeSparseFile(app.patchSourcePath, room / 2 - 4096);
     install();
-    EXPECT_EQ(app.uiState, StateCompleted);
+    EXPECT_TRUE(app.statusText.empty());
     EXPECT_EQ(fileSizeOf(target), room / 2 - 4096);
     EXPECT_EQ(folderEntries(folder), Names{L"patch.rpa"});
 }
 
-// At most one message per value, and within the interval of a screen refresh only the full bar.
-TEST_F(Install, ProgressIsOneMessagePerPermilleRoundedDownAndClamped) {
+// Progress in per mille, rounded down and clamped: at most one message per value, and within the interval
+// of a screen refresh only the full bar.
+TEST_F(Install, ProgressMessages) {
     InstallJob job;
     job.notifyWindow = notify.window;
+    const auto bytes = [](int64_t n) {
+        LARGE_INTEGER l;
+        l.QuadPart = n;
+        return l;
+    };
     const struct {
         int64_t total, done;
-        // -1: nothing posted
-        int32_t posted;
-        // before the next report
-        DWORD pumpMs;
-    } reports[] = {{0, 0, 0, 20},
-                   {1000, 0, -1, 20},
-                   {1000, 1, 1, 20},
-                   {3, 1, 333, 20},
-                   {3, 1, -1, 20},
-                   {3, 2, 666, 0},
-                   // too soon after the last one
-                   {8, 7, -1, 20},
-                   {1 << 20, 1048575, 999, 0},
-                   {1, 2, 1000, 20},
-                   {1ll << 40, 1ll << 40, -1, 0}};
-    for (const auto& r : reports) {
-        LARGE_INTEGER total, done, zero{};
-        total.QuadPart = r.total;
-        done.QuadPart = r.done;
         // each value posted and handed to the window to draw
         std::vector<int32_t> drawn;
-        notify.onProgress = [&](int32_t p) { drawn.insert(drawn.end(), repaintPending(notify.window) ? 1 : 0, p); };
-        EXPECT_EQ(copyProgress(total, done, zero, zero, 1, 0, nullptr, nullptr, &job), DWORD(PROGRESS_CONTINUE));
+        // before the next report
+        DWORD pumpMs;
+    } reports[] = {{0, 0, {0}, 20},
+                   {1000, 0, {}, 20},
+                   {1000, 1, {1}, 0},
+                   // too soon after the last one
+                   {8, 7, {}, 20},
+                   // past 32 bits
+                   {1ll << 40, (1ll << 40) - 1, {999}, 0},
+                   {1, 2, {1000}, 20}};
+    std::vector<int32_t> drawn;
+    notify.onProgress = [&](int32_t p) {
+        if (repaintPending(notify.window)) drawn.push_back(p);
+    };
+    for (const auto& r : reports) {
+        drawn.clear();
+        copyProgress(bytes(r.total), bytes(r.done), {}, {}, 1, 0, nullptr, nullptr, &job);
         pumpMessages(r.pumpMs);
-        EXPECT_EQ(drawn, r.posted < 0 ? std::vector<int32_t>{} : std::vector<int32_t>{r.posted})
-            << r.total << " " << r.done;
-    }
-    job.cancelRequested = 1;
-    LARGE_INTEGER one;
-    one.QuadPart = 1;
-    EXPECT_EQ(copyProgress(one, one, one, one, 1, 0, nullptr, nullptr, &job), DWORD(PROGRESS_CANCEL));
-}
-
-// Read back as the restarted installer reads its command line, a quote or backslash in the folder never
-// ends it early or adds an option.
-TEST(Restart, EveryFolderComesBackAsOneArgument) {
-    for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
-        for (const std::wstring folder :
-             {L"D:\\游戏\\Steam Library\\game", L"C:\\Games\\", L"C:\\Games\\\\",
-              L"C:\\x\" --lang zh-CN --dest \"C:\\Windows", L"C:\\a\\\"b\\\\\"c", L"\\\\server\\share\\game"}) {
-            const CommandLineOptions o = parseCommandLine((L"x.exe " + restartParameters(language, folder)).c_str());
-            EXPECT_EQ(o.destOption, folder);
-            EXPECT_EQ(o.language, language);
-        }
+        EXPECT_EQ(drawn, r.drawn) << &r - reports;
     }
 }
 
 // Yes to an elevation the shell refuses (it cannot start the program), or No: this installer stays.
-TEST_F(Install, RestartAnsweredNoOrRefusedLeavesThisOneRunning) {
-    copyStandIn(app.installerDir + L"\\Installer.exe");
+TEST_F(Install, RestartAsAdministrator) {
     for (int answer : {IDYES, IDNO}) {
-        app.installerPath = app.installerDir + (answer == IDYES ? L"\\Missing.exe" : L"\\Installer.exe");
+        app.installerPath = answer == IDYES ? temp / L"Missing.exe" : standIn();
         DialogAnswerer answerer(answer);
         restartElevated(app, folder);
         EXPECT_EQ(answerer.seen().size(), 1u);
         // a restart that started would have closed it
         EXPECT_TRUE(IsWindow(notify.window));
     }
+    // Read back as the restarted installer reads its command line, a quote or backslash in the folder
+    // never ends it early or adds an option.
+    for (const std::wstring f : {L"C:\\Games\\", L"C:\\x\" --lang zh-CN --dest \"C:\\Windows", L"C:\\a\\\"b\\\\\"c"})
+        EXPECT_EQ(parseCommandLine((L"x.exe " + restartParameters(English, f)).c_str()).destOption, f);
 }
 
-TEST_F(Install, AGameThatCannotStartIsExplained) {
+// A game that cannot start is explained, and the window stays.
+TEST_F(Install, GameStartFailures) {
     const std::wstring exe = temp / L"Game Root\\Tavinmere.exe";
     app.jobLocation = app.candidates[0];
-    DeleteFileW(exe.c_str());
-    // a folder of that name
-    makeDirs(exe);
-    for (auto [message, icon] : {std::pair{GameExeNotFound, MB_ICONWARNING}, {LaunchFailed, MB_ICONERROR}}) {
+    // "MZ" alone is no program; then there is none
+    for (auto [message, icon] : {std::pair{LaunchFailed, MB_ICONERROR}, {GameExeNotFound, MB_ICONWARNING}}) {
         DialogAnswerer answerer(IDOK);
         launchGame(app);
         expectOneBox(answerer, text(English, message) + (L"\n\n" + exe), icon);
-        EXPECT_FALSE(notify.closeRequested);
-        RemoveDirectoryW(exe.c_str());
-        writeBytes(exe, "MZ this is not a program");
+        DeleteFileW(exe.c_str());
     }
 }
 
-// Another folder picked while the copy runs: the window still acts on the folder that got the patch, and
-// a folder the user may not write is offered a restart as administrator for itself, whatever is selected
-// by then (the stand-in game plays the installer to restart: it records its folder and command line).
-TEST_F(Install, TheWindowActsOnTheFolderThatWasPatched) {
-    const std::wstring other = makeGame(temp / L"Other Root");
-    writeSparseFile(app.patchSourcePath, 16 * MiB);
-    notify.onProgress = [&](int32_t) {
-        app.chosenFolder = normalizePath(other);
-        // the patched folder is found by no source now
-        detectGameLocations(app);
-    };
-    install();
-    EXPECT_EQ(app.uiState, StateCompleted);
-    ASSERT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, folder));
-    EXPECT_FALSE(isExistingFile(other + L"\\patch.rpa"));
-    copyStandIn(temp / L"Game Root\\Tavinmere.exe");
-    copyStandIn(temp / L"Other Root\\Tavinmere.exe");
-    // to the other folder: ready for an install of its own
-    stepLocation(app, true);
-    EXPECT_EQ(app.uiState, StateReady);
-    app.uiState = StateCompleted;
-    // in the completed state the main action starts the game in its root, without a word, and closes
-    startInstall(app);
-    EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(temp / L"Game Root\\started.txt")), temp / L"Game Root"));
-    EXPECT_TRUE(notify.closeRequested);
-    closeStandIn();
-    EXPECT_FALSE(isExistingFile(temp / L"Other Root\\started.txt"));
+// The copy ends while the folder picker is open, and another folder is picked then: the outcome stays on
+// show with the folder that got the patch, the picked one joins the locations (the arrows reach it), and
+// the window still acts on the patched folder. A folder the user may not write is offered a restart as administrator
+// for itself, whatever is selected by then (the stand-in game plays the installer to restart).
+TEST_F(Install, ActsOnThePatchedFolder) {
+    const std::wstring other = normalizePath(makeGame(temp / L"Other Root"));
+    writeBytes(app.patchSourcePath, "p");
+    ASSERT_TRUE(CopyFileW(standIn().c_str(), (temp / L"Game Root\\Tavinmere.exe").c_str(), FALSE));
+    {
+        DialogAnswerer answerer(IDOK, other, notify.finished);
+        // Ctrl+B during the copy, once
+        notify.onProgress = [&, picks = 0](int32_t) mutable {
+            if (!picks++) chooseGameFolder(app);
+        };
+        install();
+        EXPECT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, folder));
+        // to the picked folder: ready for an install of its own
+        stepLocation(app, true);
+        EXPECT_EQ(app.uiState, StateReady);
+        app.uiState = StateCompleted;
+        // In the completed state the main action starts the patched game in its root (the stand-in
+        // writes there) and closes.
+        startInstall(app);
+        EXPECT_NE(startedMarker(temp / L"Game Root\\started.txt"), L"");
+        EXPECT_TRUE(notify.closeRequested);
+        closeStandIn();
+        // back onto the patched folder: the outcome stays
+        stepLocation(app, false);
+        EXPECT_EQ(app.uiState, StateCompleted);
+        // A pick while no copy runs selects the picked folder, though the selected one is still found.
+        app.destOption = folder;
+        chooseGameFolder(app);
+        EXPECT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, other));
+        EXPECT_EQ(app.uiState, StateReady);
+        EXPECT_FALSE(app.targetExists);
+    }
 
     const std::wstring locked = buildFolder() + L"\\fixtures\\locked\\game";
     useFolder(locked);
-    app.uiState = StateReady;
     app.language = TraditionalChinese;
-    app.installerPath = temp / L"Game Root\\Tavinmere.exe";
+    app.installerPath = standIn();
     DialogAnswerer answerer(IDYES);
-    notify.onProgress = nullptr;
     startInstall(app);
     useFolder(other);
     ASSERT_TRUE(notify.pumpUntilDone());
-    EXPECT_EQ(app.statusText, text(TraditionalChinese, CopyFailed) + (L": " + systemErrorText(ERROR_ACCESS_DENIED)));
-    expectOneBox(answerer, text(TraditionalChinese, NotWritableRestartAdmin), MB_ICONWARNING, true);
-    EXPECT_EQ(readBytes(locked + L"\\patch.rpa"), Old);
-    EXPECT_EQ(folderEntries(locked), Names{L"patch.rpa"});
-    EXPECT_TRUE(equalsIgnoreCase(normalizePath(startedMarker(app.installerDir + L"\\started.txt")), app.installerDir));
-    const CommandLineOptions o = parseCommandLine(startedMarker(app.installerDir + L"\\arguments.txt").c_str());
+    expectOneBox(answerer, text(TraditionalChinese, NotWritableRestartAdmin), MB_ICONWARNING);
+    // started in the installer's folder
+    const auto o = parseCommandLine(startedMarker(app.installerDir + L"\\arguments.txt").c_str());
     EXPECT_EQ(o.destOption, locked);
     EXPECT_EQ(o.language, TraditionalChinese);
     EXPECT_FALSE(IsWindow(notify.window));
