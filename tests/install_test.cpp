@@ -3,8 +3,6 @@
 // restart as administrator and the game's start, and the locations the window acts on.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include "app/startup.h"
 #include "install/checks.h"
 #include "install/error_text.h"

@@ -315,6 +315,10 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     EXPECT_TRUE(repainted());
     send(WM_MOUSEMOVE, 0, positionOf(ChipEnglish));
     EXPECT_EQ(app.hoverControl, ChipEnglish);
+    // tools are told which control is under the mouse, and only that one
+    EXPECT_TRUE(named(L"EN").state & STATE_SYSTEM_HOTTRACKED);
+    const auto items = accessibleChildren(window);
+    EXPECT_EQ(std::count_if(items.begin(), items.end(), [](auto& c) { return c.state & STATE_SYSTEM_HOTTRACKED; }), 1);
     EXPECT_TRUE(app.mouseTracking);
     EXPECT_TRUE(repainted());
     EXPECT_EQ(cursor(), 1);
@@ -461,7 +465,7 @@ TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
     const struct {
         const wchar_t* keys;
         const wchar_t* focus;
-        InstallState state = StateReady;
+        bool copying = false;
         int32_t language = English;
         bool muted = false;
         size_t selected = 0;
@@ -474,19 +478,19 @@ TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
         {L"\t\t\t\t\t\t\t\t\t\t", L"简中"},
         {L"\t<", L"Install patch"},
         // Space presses a chip, Enter the toggle, Space the right arrow
-        {L"\t\t ", L"繁中", StateReady, TraditionalChinese},
-        {L"\t\t\t\t\r", L"Music: off", StateReady, English, true},
-        {L"\t\t\t\t\t\t ", L"Next location", StateReady, English, false, 1},
+        {L"\t\t ", L"繁中", false, TraditionalChinese},
+        {L"\t\t\t\t\r", L"Music: off", false, English, true},
+        {L"\t\t\t\t\t\t ", L"Next location", false, English, false, 1},
         // M toggles the music anywhere; a click moves no focus
-        {L"\tM", L"简中", StateReady, English, true},
-        {L"\tc", L"简中", StateReady, TraditionalChinese},
+        {L"\tM", L"简中", false, English, true},
+        {L"\tc", L"简中", false, TraditionalChinese},
         // no focus: Space and Enter press nothing, nor does B without Ctrl pick a folder
-        {L" \r", L"", StateInstalling},
-        {L"B", L"", StateInstalling},
+        {L" \r", L"", true},
+        {L"B", L"", true},
         // Enter presses the focused cancel, a held Enter once; Escape cancels anywhere
-        {L"<\r", L"Cancel installation", StateInstalling, English, false, 0, true},
-        {L"<+", L"Cancel installation", StateInstalling},
-        {L"\t\x1b", L"简中", StateInstalling, English, false, 0, true},
+        {L"<\r", L"Cancel installation", true, English, false, 0, true},
+        {L"<+", L"Cancel installation", true},
+        {L"\t\x1b", L"简中", true, English, false, 0, true},
         // inert folder buttons lose the focus
         {L"\t<<<i", L"Cancel installation"},
     };
@@ -497,8 +501,8 @@ TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
         SCOPED_TRACE(&c - cases);
         TearDown();
         setLanguage(app, English);
-        app.uiState = c.state;
-        app.installJob = c.state == StateInstalling ? std::make_unique<InstallJob>() : nullptr;
+        app.uiState = StateReady;
+        if (c.copying) installing();
         player.musicMuted = false;
         app.selectedCandidate = 0;
         open();
