@@ -127,7 +127,8 @@ DWORD ChildProcess::waitForExit(DWORD timeoutMs) const {
 
 bool startProcess(ChildProcess& child, const std::wstring& exe, const std::wstring& arguments,
                   const std::wstring& folder) {
-    STARTUPINFOW startup{sizeof(startup)};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
     return child.started = CreateProcessW(exe.c_str(), (L"\"" + exe + L"\" " + arguments).data(), nullptr, nullptr,
                                           FALSE, 0, nullptr, folder.c_str(), &startup, &child.info);
 }
@@ -167,12 +168,6 @@ VARIANT child(long id) {
     v.vt = VT_I4;
     v.lVal = id;
     return v;
-}
-
-std::wstring take(BSTR text) {
-    const std::wstring result = text ? text : L"";
-    SysFreeString(text);
-    return result;
 }
 
 // The message box icon as the MB_ flag that asked for it: the static icon holds the system's own.
@@ -221,7 +216,8 @@ AccessibleChild accessibleElement(HWND window, long id) {
     for (const auto& [field, get] : texts) {
         BSTR text = nullptr;
         (client.get()->*get)(child(id), &text);
-        *field = take(text);
+        *field = text ? text : L"";
+        SysFreeString(text);
     }
     VARIANT number;
     client->get_accRole(child(id), &number);
@@ -352,12 +348,11 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 }
 
 void pumpMessages(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    do {
-        MSG m;
+    MSG m;
+    for (const ULONGLONG end = GetTickCount64() + ms;; Sleep(10)) {
         while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
-        if (ms) Sleep(10);
-    } while (GetTickCount64() < end);
+        if (GetTickCount64() >= end) return;
+    }
 }
 
 SIZE_T privateBytes() {

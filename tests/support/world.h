@@ -51,7 +51,7 @@ inline bool defineDrive(wchar_t letter, const std::string& unixPath, UINT type) 
         WCHAR letter;
         USHORT mountPointOffset, deviceOffset, labelOffset;
         char path[1024];
-    } drive{sizeof(Request), type, 0, 0, 0, letter, offsetof(Request, path)};
+    } drive{sizeof(Request), type, 0, 0, 0, letter, offsetof(Request, path), 0, 0, {}};
     unixPath.copy(drive.path, sizeof(drive.path) - 1);
     HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
