@@ -7,21 +7,12 @@
 //   e2e_probe close <class>            asks the window to close, as its close box does
 //   e2e_probe kill <class> [file]      ends the window's process from outside, as Task Manager does (as
 //                                      soon as the file holds bytes, when one is named)
-// Output is UTF-8. Exit code 0 on success, 1 when the thing looked for is not there.
-#include <windows.h>
-#include <oleacc.h>
-
+// Output is UTF-8 (with Windows line ends). Exit code 0 on success, 1 when the thing looked for is not there.
 #include <cstdio>
 
 #include "support/support.h"
 
 namespace {
-
-void print(const std::wstring& text) {
-    const std::string line = narrow(text + L"\n");
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-}
 
 const AccessibleChild* named(const std::vector<AccessibleChild>& children, const std::wstring& name) {
     for (const AccessibleChild& c : children)
@@ -29,18 +20,19 @@ const AccessibleChild* named(const std::vector<AccessibleChild>& children, const
     return nullptr;
 }
 
-int run(int argc, wchar_t** argv) {
+}  // namespace
+
+// COM stays set up until the process ends.
+int wmain(int argc, wchar_t** argv) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (argc < 3) return 2;
     const std::wstring command = argv[1];
     const DWORD ms = argc > 3 && command != L"kill" ? wcstoul(argv[argc - 1], nullptr, 10) : 30000;
-    if (command == L"wait") return waitForWindow(argv[2], ms) ? 0 : 1;
+    // (the exit code is 1 when the awaited thing did not come)
+    if (command == L"wait") return !waitForWindow(argv[2], ms);
+    const auto shown = [&] { return named(accessibleChildren(findWindow(argv[2])), argv[3]); };
+    if (command == L"find" && argc > 3) return !waitUntil(shown, argc > 4 ? ms : 20000);
     HWND window = findWindow(argv[2]);
-    if (command == L"find" && argc > 3) {
-        return waitUntil([&] { return named(accessibleChildren(findWindow(argv[2])), argv[3]) != nullptr; },
-                         argc > 4 ? ms : 20000)
-                   ? 0
-                   : 1;
-    }
     if (!window) return 1;
     if (command == L"close") PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     if (command == L"kill") {
@@ -49,33 +41,23 @@ int run(int argc, wchar_t** argv) {
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
         // At once when the file shows bytes, from here rather than after a new process's start.
         WIN32_FILE_ATTRIBUTE_DATA file{};
-        if (argc > 3 && !waitUntil([&] {
-                return GetFileAttributesExW(argv[3], GetFileExInfoStandard, &file) && file.nFileSizeLow > 0;
-            }))
-            return 1;
+        const auto grown = [&] {
+            return GetFileAttributesExW(argv[3], GetFileExInfoStandard, &file) && file.nFileSizeLow;
+        };
+        if (argc > 3 && !waitUntil(grown)) return 1;
         const bool ended = process && TerminateProcess(process, 1) && WaitForSingleObject(process, 30000) == 0;
         if (process) CloseHandle(process);
         return ended ? 0 : 1;
     }
     const std::vector<AccessibleChild> children = accessibleChildren(window);
     if (command == L"tree") {
-        for (const AccessibleChild& c : children) print(c.name);
+        for (const AccessibleChild& c : children) std::printf("%s\n", narrow(c.name).c_str());
         return children.empty() ? 1 : 0;
     }
     const AccessibleChild* child = argc > 3 ? named(children, argv[3]) : nullptr;
     if (!child) return command == L"close" ? 0 : 1;
-    if (command == L"point")
-        print(std::to_wstring((child->screen.left + child->screen.right) / 2) + L" " +
-              std::to_wstring((child->screen.top + child->screen.bottom) / 2));
+    const RECT& r = child->screen;
+    if (command == L"point") std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
     if (command == L"press") return SUCCEEDED(doDefaultAction(window, child->id)) ? 0 : 1;
     return 0;
-}
-
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const int code = run(argc, argv);
-    if (SUCCEEDED(com)) CoUninitialize();
-    return code;
 }

@@ -7,12 +7,10 @@
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // Both stay up until the process ends.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    const int result = RUN_ALL_TESTS();
-    Gdiplus::GdiplusShutdown(token);
-    if (SUCCEEDED(com)) CoUninitialize();
-    return result;
+    return RUN_ALL_TESTS();
 }

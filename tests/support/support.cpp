@@ -37,9 +37,8 @@ void writeBytes(const std::wstring& path, const std::string& bytes) {
 
 void writeSparseFile(const std::wstring& path, uint64_t size) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = static_cast<LONGLONG>(size);
-    SetFilePointerEx(f, end, nullptr, FILE_BEGIN);
+    LONG high = LONG(size >> 32);
+    SetFilePointer(f, LONG(size), &high, FILE_BEGIN);
     SetEndOfFile(f);
     CloseHandle(f);
 }
@@ -67,14 +66,12 @@ std::vector<std::wstring> folderEntries(const std::wstring& folder) {
 }
 
 void removeTree(const std::wstring& path) {
-    for (const std::wstring& name : folderEntries(path)) {
-        const std::wstring child = path + L"\\" + name;
-        const DWORD attributes = GetFileAttributesW(child.c_str());
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) removeTree(child);
-        if (!DeleteFileW(child.c_str())) RemoveDirectoryW(child.c_str());
-    }
-    RemoveDirectoryW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // A link goes, never what it leads to (nor does a path that is not there get listed).
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        for (const std::wstring& name : folderEntries(path)) removeTree(path + L"\\" + name);
+    if (!DeleteFileW(path.c_str())) RemoveDirectoryW(path.c_str());
 }
 
 std::string narrow(const std::wstring& text) {
@@ -103,8 +100,7 @@ std::wstring makeGame(const std::wstring& root) {
 }
 
 std::string unixPathOf(const std::wstring& path) {
-    using Fn = char*(CDECL*)(const wchar_t*);
-    const auto fn = reinterpret_cast<Fn>(
+    const auto fn = reinterpret_cast<char*(CDECL*)(const wchar_t*)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     char* unix = fn ? fn(path.c_str()) : nullptr;
     std::string result = unix ? unix : "";
@@ -131,21 +127,17 @@ DWORD ChildProcess::waitForExit(DWORD timeoutMs) const {
 
 bool startProcess(ChildProcess& child, const std::wstring& exe, const std::wstring& arguments,
                   const std::wstring& folder) {
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    child.started = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                                   &startup, &child.info);
-    return child.started;
+    return child.started = CreateProcessW(exe.c_str(), (L"\"" + exe + L"\" " + arguments).data(), nullptr, nullptr,
+                                          FALSE, 0, nullptr, folder.c_str(), &startup, &child.info);
 }
 
 HWND findWindow(const wchar_t* className, DWORD processId) {
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, className, nullptr));) {
         DWORD owner = 0;
         GetWindowThreadProcessId(w, &owner);
-        wchar_t name[128] = {};
-        GetClassNameW(w, name, 128);
-        if ((!processId || owner == processId) && !wcscmp(name, className) && IsWindowVisible(w)) return w;
+        if ((!processId || owner == processId) && IsWindowVisible(w)) return w;
     }
     return nullptr;
 }
@@ -172,17 +164,10 @@ ComPtr<IAccessible> clientObject(HWND window) {
 }
 
 VARIANT child(long id) {
-    VARIANT v;
-    VariantInit(&v);
+    VARIANT v{};
     v.vt = VT_I4;
     v.lVal = id;
     return v;
-}
-
-std::wstring take(BSTR text) {
-    const std::wstring result = text ? text : L"";
-    SysFreeString(text);
-    return result;
 }
 
 // The message box icon as the MB_ flag that asked for it: the static icon holds the system's own.
@@ -190,26 +175,31 @@ UINT iconOf(HWND box) {
     HICON shown = nullptr;
     for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         if ((GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) shown = HICON(SendMessageW(c, STM_GETICON, 0, 0));
-    const std::pair<LPCWSTR, UINT> icons[] = {{IDI_WARNING, MB_ICONWARNING}, {IDI_ERROR, MB_ICONERROR}};
-    for (const auto& [id, flag] : icons)
-        if (shown && shown == LoadIconW(nullptr, id)) return flag;
-    return 0;
+    return shown == LoadIconW(nullptr, IDI_WARNING) ? MB_ICONWARNING
+           : shown == LoadIconW(nullptr, IDI_ERROR) ? MB_ICONERROR
+                                                    : 0;
 }
 
-// The folder picker's name field.
-HWND visibleEdit(HWND dialog) {
-    HWND found = nullptr;
-    EnumChildWindows(
-        dialog,
-        [](HWND c, LPARAM out) {
-            wchar_t name[16] = {};
-            GetClassNameW(c, name, 16);
-            if (_wcsicmp(name, L"Edit") || !IsWindowVisible(c)) return TRUE;
-            *reinterpret_cast<HWND*>(out) = c;
-            return FALSE;
-        },
-        LPARAM(&found));
-    return found;
+// The folder picker's name field, at any depth.
+HWND visibleEdit(HWND parent) {
+    for (HWND c = nullptr; (c = FindWindowExW(parent, c, nullptr, nullptr));) {
+        wchar_t name[16] = {};
+        GetClassNameW(c, name, 16);
+        if (!_wcsicmp(name, L"Edit") && IsWindowVisible(c)) return c;
+        if (HWND edit = visibleEdit(c)) return edit;
+    }
+    return nullptr;
+}
+
+// The child id an answer names: -1 for none (S_FALSE with VT_EMPTY), -2 for an answer that breaks the
+// interface's rules (or no client object to ask).
+template <class Call>
+long childAnswer(HWND window, Call call) {
+    const ComPtr<IAccessible> client = clientObject(window);
+    // What the caller passes in is not cleared: an answer of none must empty it itself.
+    VARIANT to = child(99);
+    const HRESULT hr = client ? call(client.get(), &to) : E_FAIL;
+    return hr == S_OK && to.vt == VT_I4 ? to.lVal : hr == S_FALSE && to.vt == VT_EMPTY ? -1 : -2;
 }
 
 }  // namespace
@@ -221,13 +211,13 @@ AccessibleChild accessibleElement(HWND window, long id) {
     if (!client) return c;
     using TextGetter = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
     const std::pair<std::wstring*, TextGetter> texts[] = {{&c.name, &IAccessible::get_accName},
-                                                          {&c.value, &IAccessible::get_accValue},
                                                           {&c.shortcut, &IAccessible::get_accKeyboardShortcut},
                                                           {&c.action, &IAccessible::get_accDefaultAction}};
     for (const auto& [field, get] : texts) {
         BSTR text = nullptr;
         (client.get()->*get)(child(id), &text);
-        *field = take(text);
+        *field = text ? text : L"";
+        SysFreeString(text);
     }
     VARIANT number;
     client->get_accRole(child(id), &number);
@@ -250,26 +240,16 @@ std::vector<AccessibleChild> accessibleChildren(HWND window) {
     return children;
 }
 
-long hitTestAt(HWND window, POINT screen) {
-    const ComPtr<IAccessible> client = clientObject(window);
-    VARIANT hit;
-    VariantInit(&hit);
-    return client && client->accHitTest(screen.x, screen.y, &hit) == S_OK && hit.vt == VT_I4 ? hit.lVal : -1;
+long hitTestAt(HWND window, POINT p) {
+    return childAnswer(window, [&](IAccessible* a, VARIANT* to) { return a->accHitTest(p.x, p.y, to); });
 }
 
 long navigate(HWND window, long from, long direction) {
-    const ComPtr<IAccessible> client = clientObject(window);
-    // What the caller passes in is not cleared: an answer of none must empty it itself.
-    VARIANT to = child(99);
-    const HRESULT hr = client ? client->accNavigate(direction, child(from), &to) : E_FAIL;
-    return hr == S_OK && to.vt == VT_I4 ? to.lVal : hr == S_FALSE && to.vt == VT_EMPTY ? -1 : -2;
+    return childAnswer(window, [&](IAccessible* a, VARIANT* to) { return a->accNavigate(direction, child(from), to); });
 }
 
 long focusedChild(HWND window) {
-    const ComPtr<IAccessible> client = clientObject(window);
-    VARIANT focus;
-    VariantInit(&focus);
-    return client && client->get_accFocus(&focus) == S_OK && focus.vt == VT_I4 ? focus.lVal : -1;
+    return childAnswer(window, [](IAccessible* a, VARIANT* to) { return a->get_accFocus(to); });
 }
 
 HRESULT doDefaultAction(HWND window, long childId) {
@@ -296,12 +276,10 @@ void DialogAnswerer::run() {
         if (!dialog || dialog == answered) continue;
         Seen s;
         s.caption = windowText(dialog);
-        wchar_t text[2048] = {};
-        // a message box
-        if (GetDlgItem(dialog, 0xFFFF)) {
-            // Its text is set while it is being created.
-            if (!GetDlgItemTextW(dialog, 0xFFFF, text, 2048)) continue;
-            s.text = text;
+        // a message box, once its text is set (it has none while it is being created)
+        if (HWND message = GetDlgItem(dialog, 0xFFFF)) {
+            s.text = windowText(message);
+            if (s.text.empty()) continue;
             s.icon = iconOf(dialog);
             s.hasYes = GetDlgItem(dialog, IDYES) != nullptr;
             for (int id : {IDYES, IDNO, IDOK})
@@ -326,16 +304,14 @@ NotifyWindow::NotifyWindow(InstallerApp& a) : app(a) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
         auto* self = reinterpret_cast<NotifyWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (!self) return DefWindowProcW(window, message, wParam, lParam);
-        if (message == WM_INSTALL_PROGRESS) {
-            self->progress.push_back(static_cast<int32_t>(wParam));
+        if (self && message == WM_INSTALL_PROGRESS) {
+            self->progress.push_back(int32_t(wParam));
             onInstallProgress(self->app, wParam);
-            if (self->onProgress) self->onProgress(static_cast<int32_t>(wParam));
-        } else if (message == WM_INSTALL_DONE) {
+            if (self->onProgress) self->onProgress(int32_t(wParam));
+        } else if (self && message == WM_INSTALL_DONE) {
             onInstallDone(self->app);
-            ++self->doneCount;
             SetEvent(self->finished);
-        } else if (message == WM_CLOSE) {
+        } else if (self && message == WM_CLOSE) {
             self->closeRequested = true;
         } else {
             return DefWindowProcW(window, message, wParam, lParam);
@@ -359,12 +335,10 @@ NotifyWindow::~NotifyWindow() {
 }
 
 bool NotifyWindow::pumpUntilDone(DWORD timeoutMs) {
-    const int before = doneCount;
-    for (const ULONGLONG end = GetTickCount64() + timeoutMs; doneCount == before && GetTickCount64() < end;) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        pumpMessages(0);
-    }
-    return doneCount > before;
+    ResetEvent(finished);
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; GetTickCount64() < end; pumpMessages(0))
+        if (MsgWaitForMultipleObjects(1, &finished, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0) return true;
+    return WaitForSingleObject(finished, 0) == WAIT_OBJECT_0;
 }
 
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
@@ -374,12 +348,11 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 }
 
 void pumpMessages(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    do {
-        MSG m;
+    MSG m;
+    for (const ULONGLONG end = GetTickCount64() + ms;; Sleep(10)) {
         while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
-        if (ms) Sleep(10);
-    } while (GetTickCount64() < end);
+        if (GetTickCount64() >= end) return;
+    }
 }
 
 SIZE_T privateBytes() {

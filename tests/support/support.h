@@ -69,12 +69,8 @@ std::wstring windowText(HWND window);
 
 // A drawn element of a window as assistive tools read it through MSAA, across processes too.
 struct AccessibleChild {
-    long id = 0;
-    long role = 0;
-    long state = 0;
-    std::wstring name;
-    std::wstring value;
-    std::wstring shortcut;
+    long id = 0, role = 0, state = 0;
+    std::wstring name, shortcut;
     // the default action's name
     std::wstring action;
     // in screen coordinates
@@ -89,7 +85,8 @@ long hitTestAt(HWND window, POINT screen);
 long navigate(HWND window, long from, long direction);
 // The child's default action; S_OK when the window took it.
 HRESULT doDefaultAction(HWND window, long childId);
-// The child that get_accFocus names (0: the window itself), -1 when the window has no focus.
+// The child that get_accFocus names (0: the window itself), -1 when the window has no focus, -2 for an
+// answer that breaks the interface's rules.
 long focusedChild(HWND window);
 
 // Answers every dialog of this process and keeps what each one showed: message boxes get the answer
@@ -98,18 +95,16 @@ long focusedChild(HWND window);
 class DialogAnswerer {
 public:
     struct Seen {
-        std::wstring text;
-        std::wstring caption;
-        // MB_ICONWARNING, MB_ICONERROR, MB_ICONQUESTION, MB_ICONINFORMATION or 0
+        std::wstring text, caption;
+        // MB_ICONWARNING, MB_ICONERROR or 0 (any other icon or none)
         UINT icon = 0;
         // IDYES, IDNO or IDOK, as drawn
         int defaultButton = 0;
         bool hasYes = false;
     };
     explicit DialogAnswerer(int answer, std::wstring pickedFolder = {}, HANDLE pickWhen = nullptr);
+    // (not copyable: it holds a thread and a mutex)
     ~DialogAnswerer();
-    DialogAnswerer(const DialogAnswerer&) = delete;
-    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
     std::vector<Seen> seen();
 
 private:
@@ -130,8 +125,7 @@ struct NotifyWindow {
     HWND window = nullptr;
     // every progress value in the order of arrival
     std::vector<int32_t> progress;
-    int doneCount = 0;
-    // set once an end message was handled
+    // set once an end message was handled (pumpUntilDone clears it when it starts)
     HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     bool closeRequested = false;
     // runs after the real handler, on this thread
@@ -139,8 +133,8 @@ struct NotifyWindow {
 
     explicit NotifyWindow(InstallerApp& app);
     ~NotifyWindow();
+    // (the reference member already rules out assignment)
     NotifyWindow(const NotifyWindow&) = delete;
-    NotifyWindow& operator=(const NotifyWindow&) = delete;
     // Pumps messages until the worker's end message has been handled or the time is out.
     bool pumpUntilDone(DWORD timeoutMs = 120000);
 };

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include <cstring>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -41,29 +41,24 @@ inline void clearSteamRegistry() {
 }
 
 // Wine's mount manager keeps the drive letters: it writes the prefix's dosdevices link and tells every
-// process of the prefix at once (a link written by hand is seen only after it rescans).
+// process of the prefix at once (a link written by hand is seen only after it rescans). It lowers the
+// letter itself and ignores the path when it removes a drive.
 inline bool defineDrive(wchar_t letter, const std::string& unixPath, UINT type) {
-    struct MountManagerDrive {
+    struct Request {
         ULONG size, type, fsType;
         DWORD serial;
         ULONGLONG unixDev;
         WCHAR letter;
         USHORT mountPointOffset, deviceOffset, labelOffset;
-    };
+        char path[1024];
+    } drive{sizeof(Request), type, 0, 0, 0, letter, offsetof(Request, path), 0, 0, {}};
+    unixPath.copy(drive.path, sizeof(drive.path) - 1);
     HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (manager == INVALID_HANDLE_VALUE) return false;
-    const size_t pathBytes = unixPath.empty() ? 0 : unixPath.size() + 1;
-    std::vector<char> buffer(sizeof(MountManagerDrive) + pathBytes, 0);
-    auto* drive = reinterpret_cast<MountManagerDrive*>(buffer.data());
-    drive->size = static_cast<ULONG>(buffer.size());
-    drive->type = type;
-    drive->letter = static_cast<WCHAR>(towlower(letter));
-    drive->mountPointOffset = pathBytes ? static_cast<USHORT>(sizeof(MountManagerDrive)) : 0;
-    if (pathBytes) std::memcpy(buffer.data() + sizeof(MountManagerDrive), unixPath.c_str(), pathBytes);
     DWORD returned = 0;
     const BOOL ok = DeviceIoControl(manager, CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS),
-                                    buffer.data(), DWORD(buffer.size()), nullptr, 0, &returned, nullptr);
+                                    &drive, sizeof(drive), nullptr, 0, &returned, nullptr);
     CloseHandle(manager);
     return ok != FALSE;
 }
@@ -93,7 +88,7 @@ inline std::wstring nestedLibraryFolders(const std::vector<std::wstring>& folder
     std::wstring text = L"\"libraryfolders\"\n{\n";
     for (size_t i = 0; i < folders.size(); ++i) {
         std::wstring escaped;
-        for (wchar_t c : folders[i]) escaped += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+        for (wchar_t c : folders[i]) escaped.append(c == L'\\' ? 2 : 1, c);
         text += L"\t\"" + std::to_wstring(i) + L"\"\n\t{\n\t\t\"path\"\t\t\"" + escaped +
                 L"\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"2719305\"\t\t\"123456\"\n\t\t}\n\t}\n";
     }
