@@ -14,19 +14,20 @@
 
 namespace {
 
+using std::wstring;
 constexpr uint64_t MiB = 1ull << 20;
 // A copy that no machine ends within the time a test takes to react to its first message, and one that
 // takes a good fraction of a second but does end.
 constexpr uint64_t Endless = 16ull << 30, Long = 1ull << 30;
 const std::string Old = "old patch";
-using Names = std::vector<std::wstring>;
+using Names = std::vector<wstring>;
 
 // What the stand-in game wrote when it was started: its command line, or in started.txt its folder (it
 // writes both into the folder it was started in). It holds the file to itself until the text is whole.
-std::wstring startedMarker(const std::wstring& path) {
+wstring startedMarker(const wstring& path) {
     std::string bytes;
     waitUntil([&] { return !(bytes = readBytes(path)).empty(); });
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    return wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
 }
 
 // Closes the stand-in game once its window shows.
@@ -38,7 +39,7 @@ void closeStandIn() {
 }
 
 // The one message box shown: its text and its icon.
-void expectOneBox(DialogAnswerer& answerer, const std::wstring& text, UINT icon) {
+void expectOneBox(DialogAnswerer& answerer, const wstring& text, UINT icon) {
     const auto seen = answerer.seen();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, text);
@@ -46,13 +47,13 @@ void expectOneBox(DialogAnswerer& answerer, const std::wstring& text, UINT icon)
 }
 
 // The built stand-in game: it writes its command line and folder where it is started.
-std::wstring standIn() { return buildFolder() + L"\\standin\\Tavinmere.exe"; }
+wstring standIn() { return buildFolder() + L"\\standin\\Tavinmere.exe"; }
 
 struct Install : ::testing::Test {
     TempDir temp;
     InstallerApp app;
     NotifyWindow notify{app};
-    std::wstring folder, target;
+    wstring folder, target;
     // the game holding the old patch open
     OwnedFile held;
 
@@ -63,7 +64,7 @@ struct Install : ::testing::Test {
         app.patchSourcePath = app.installerDir + L"\\patch.rpa";
         useFolder(makeGame(temp / L"Game Root"));
     }
-    void useFolder(const std::wstring& f) {
+    void useFolder(const wstring& f) {
         folder = f;
         target = f + L"\\patch.rpa";
         app.candidates = {{f}};
@@ -80,7 +81,7 @@ struct Install : ::testing::Test {
 
 TEST(Checks, FileIdentityAndRoom) {
     TempDir dir;
-    const std::wstring a = dir / L"a.rpa";
+    const wstring a = dir / L"a.rpa";
     writeBytes(a, "a");
     writeBytes(dir / L"b.rpa", "a");
     ASSERT_TRUE(CreateHardLinkW((dir / L"link.rpa").c_str(), a.c_str(), nullptr));
@@ -142,7 +143,13 @@ TEST_F(Install, OldPatchSurvivesAllButSuccess) {
     const Event gameOpens = [](Install& t) {
         t.held.reset(CreateFileW(t.target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     };
-    const std::wstring inUse = text(English, PatchInUse) + (L" " + systemErrorText(ERROR_SHARING_VIOLATION));
+    // The source replaced by a file of another size.
+    const Event shrink = [](Install& t) {
+        MoveFileW(t.app.patchSourcePath.c_str(), (t.app.patchSourcePath + L".old").c_str());
+        writeBytes(t.app.patchSourcePath, "short");
+    };
+    const wstring writeFault = text(English, CopyFailed) + (L": " + systemErrorText(ERROR_WRITE_FAULT));
+    const wstring inUse = text(English, PatchInUse) + (L" " + systemErrorText(ERROR_SHARING_VIOLATION));
     const struct {
         uint64_t size;
         InstallState state;
@@ -152,7 +159,7 @@ TEST_F(Install, OldPatchSurvivesAllButSuccess) {
         // with the full bar
         Event atFull{};
         // the failure shown, with the icon of its message box
-        std::wstring status{};
+        wstring status{};
         UINT icon{};
     } cases[] = {
         // The window closed: as the teardown does after a confirmed close, the worker is stopped and
@@ -160,17 +167,7 @@ TEST_F(Install, OldPatchSurvivesAllButSuccess) {
         {Endless, StateReady, [](Install& t) { stopWorker(t.app); }},
         // cancel mid-copy
         {Endless, StateCancelled, cancel},
-        // source replaced by a file of another size
-        {Long,
-         StateFailed,
-         [](Install& t) {
-             MoveFileW(t.app.patchSourcePath.c_str(), (t.app.patchSourcePath + L".old").c_str());
-             writeBytes(t.app.patchSourcePath, "short");
-         },
-         false,
-         {},
-         text(English, CopyFailed) + (L": " + systemErrorText(ERROR_WRITE_FAULT)),
-         MB_ICONERROR},
+        {Long, StateFailed, shrink, false, {}, writeFault, MB_ICONERROR},
         // The game holds the old patch: refused before a byte is copied, or, opened after the copy began,
         // at the swap, which is tried again for a while; either way a warning without the administrator offer.
         {8 * MiB, StateFailed, gameOpens, true, {}, inUse, MB_ICONWARNING},
@@ -228,7 +225,7 @@ TEST_F(Install, OldPatchSurvivesAllButSuccess) {
 // A copy stuck in a read that never returns (a share that went away, a pulled stick): closing the window
 // still ends, and the thread left behind removes its partial file once it can.
 TEST_F(Install, CloseSkipsAStuckCopy) {
-    const std::wstring pipe = buildFolder() + L"\\fixtures\\stuck.fifo";
+    const wstring pipe = buildFolder() + L"\\fixtures\\stuck.fifo";
     // The pipe's reader and writer, held open: the copy's own read then waits for bytes that never come.
     const auto open = [&](DWORD access) {
         return CreateFileW(pipe.c_str(), access, 7, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -336,13 +333,13 @@ TEST_F(Install, RestartAsAdministrator) {
     }
     // Read back as the restarted installer reads its command line, a quote or backslash in the folder
     // never ends it early or adds an option.
-    for (const std::wstring f : {L"C:\\Games\\", L"C:\\x\" --lang zh-CN --dest \"C:\\Windows", L"C:\\a\\\"b\\\\\"c"})
+    for (const wstring f : {L"C:\\Games\\", L"C:\\x\" --lang zh-CN --dest \"C:\\Windows", L"C:\\a\\\"b\\\\\"c"})
         EXPECT_EQ(parseCommandLine((L"x.exe " + restartParameters(English, f)).c_str()).destOption, f);
 }
 
 // A game that cannot start is explained, and the window stays.
 TEST_F(Install, GameStartFailures) {
-    const std::wstring exe = temp / L"Game Root\\Tavinmere.exe";
+    const wstring exe = temp / L"Game Root\\Tavinmere.exe";
     app.jobLocation = app.candidates[0];
     // "MZ" alone is no program; then there is none
     for (auto [message, icon] : {std::pair{LaunchFailed, MB_ICONERROR}, {GameExeNotFound, MB_ICONWARNING}}) {
@@ -358,7 +355,7 @@ TEST_F(Install, GameStartFailures) {
 // the window still acts on the patched folder. A folder the user may not write is offered a restart as administrator
 // for itself, whatever is selected by then (the stand-in game plays the installer to restart).
 TEST_F(Install, ActsOnThePatchedFolder) {
-    const std::wstring other = normalizePath(makeGame(temp / L"Other Root"));
+    const wstring other = normalizePath(makeGame(temp / L"Other Root"));
     writeBytes(app.patchSourcePath, "p");
     ASSERT_TRUE(CopyFileW(standIn().c_str(), (temp / L"Game Root\\Tavinmere.exe").c_str(), FALSE));
     {
@@ -390,7 +387,7 @@ TEST_F(Install, ActsOnThePatchedFolder) {
         EXPECT_FALSE(app.targetExists);
     }
 
-    const std::wstring locked = buildFolder() + L"\\fixtures\\locked\\game";
+    const wstring locked = buildFolder() + L"\\fixtures\\locked\\game";
     useFolder(locked);
     app.language = TraditionalChinese;
     app.installerPath = standIn();

@@ -31,7 +31,7 @@ void makeDirs(const std::wstring& path) {
 void writeBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
-    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteFile(f, bytes.data(), DWORD(bytes.size()), &written, nullptr);
     CloseHandle(f);
 }
 
@@ -159,7 +159,7 @@ namespace {
 
 ComPtr<IAccessible> clientObject(HWND window) {
     ComPtr<IAccessible> client;
-    AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, client.outVoid());
+    AccessibleObjectFromWindow(window, DWORD(OBJID_CLIENT), IID_IAccessible, client.outVoid());
     return client;
 }
 
@@ -291,7 +291,7 @@ void DialogAnswerer::run() {
         } else {
             HWND edit = visibleEdit(dialog);
             if (!edit || (pickWhen_ && WaitForSingleObject(pickWhen_, 0) != WAIT_OBJECT_0)) continue;
-            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(pickedFolder_.c_str()));
+            SendMessageW(edit, WM_SETTEXT, 0, LPARAM(pickedFolder_.c_str()));
             PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         }
         answered = dialog;
