@@ -193,6 +193,8 @@ TEST(Frame, LooksTheStateDecides) {
         const RectF R = L.control(arrow);
         const double cx = R.X + R.Width / 2, side = arrow == NextLocationButton ? 1 : -1;
         const auto dark = [&](int dy) { return side * (darkColumn(c, int(R.Y + R.Height / 2) + dy, R) - cx); };
+        // a face of its own, unlike the backdrop beside it
+        EXPECT_NE(c.pixel(int(R.X + 4), int(R.Y + R.Height / 2)), c.pixel(int(R.X - 3), int(R.Y + R.Height / 2)));
         // the tip on the middle row, the ends above and below on the other side
         EXPECT_GT(dark(0), 1);
         EXPECT_LT(dark(-5), -1);
