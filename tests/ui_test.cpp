@@ -294,6 +294,8 @@ TEST_F(Window, PaintsTheFrameWithItsPictureAcrossAResize) {
 // leaves; a language switch retitles the window and keeps a status written before it; inert buttons
 // answer nothing; the class carries the program's icon.
 TEST_F(Window, ClicksHoverCursorAndLanguage) {
+    // one location: no arrows, drawn or read
+    EXPECT_FALSE(named(L"Next location").id);
     EXPECT_TRUE(GetClassLongPtrW(window, GCLP_HICON));
     EXPECT_TRUE(GetClassLongPtrW(window, GCLP_HICONSM));
     send(WM_LBUTTONDOWN, MK_LBUTTON, positionOf(ChipSimplified));
