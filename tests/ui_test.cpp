@@ -21,7 +21,7 @@
 namespace {
 
 using Events = std::vector<std::pair<DWORD, LONG>>;
-const GameCandidate Other{L"D:\\Games\\Other\\game", true, 1200, 0};
+const GameCandidate Other{L"D:\\Games\\Other\\game", true};
 
 // An application with a found patch and one location, as the frame reads it.
 struct Frame {
@@ -32,7 +32,7 @@ struct Frame {
         app.musicPlayer = &player;
         app.patchFound = true;
         app.patchSize = 5ull << 20;
-        app.candidates.push_back({L"C:\\Games\\T0\\game", false, 100, 0});
+        app.candidates = {{L"C:\\Games\\T0\\game"}};
     }
     void draw(Canvas& c) const { drawMainFrame(app, c.dc, 920, 620, 96, nullptr); }
     // The pixel at a logical point of a 920 x 620 frame.
@@ -81,7 +81,7 @@ struct Window : ::testing::Test, Frame {
         app.installJob = std::make_unique<InstallJob>();
     }
     AccessibleChild named(const std::wstring& name) const {
-        for (const AccessibleChild& c : accessibleChildren(window))
+        for (auto& c : accessibleChildren(window))
             if (c.name == name) return c;
         return {};
     }
@@ -110,7 +110,6 @@ bool contains(const Events& events, DWORD event, LONG child) {
 // Whether GDI finds the family and a glyph in it for every character of the text.
 bool hasGlyphs(const FontFamily& family, const std::wstring& text) {
     LOGFONTW font{};
-    font.lfHeight = -16;
     font.lfCharSet = DEFAULT_CHARSET;
     Gdiplus::DllExports::GdipGetFamilyName(family.family, font.lfFaceName, 0);
     OwnedDc dc(CreateCompatibleDC(nullptr));
@@ -157,8 +156,8 @@ TEST(Frame, LooksTheStateDecides) {
     Frame f;
     f.app.candidates.push_back(Other);
     const MainLayout L = computeLayout(StateReady, 920, 620);
-    const RectF T = L.progressTrack, C = L.control(ChooseFolderButton), B = L.control(ActionButton), Q = L.patchCard;
-    const RectF D = L.control(DetectAgainButton), A = L.control(ChipSimplified);
+    const RectF T = L.progressTrack, C = L.control(ChooseFolderButton), B = L.control(ActionButton), Q = L.patchCard,
+                D = L.control(DetectAgainButton), A = L.control(ChipSimplified);
     f.app.uiState = StateInstalling;
     f.app.progressPermille = 500;
     const uint32_t fill = f.at(T.X + T.Width / 4, T.Y + 4);
@@ -206,7 +205,7 @@ TEST(Frame, LooksTheStateDecides) {
 // family of its list, and in a prefix without the Windows families (the run in tests/CMakeLists.txt that
 // sets BARE_PREFIX, as many players' Wine prefixes are) an open family, never none.
 TEST(Fonts, EachLanguageTakesAFamilyWithItsGlyphs) {
-    const bool bare = GetEnvironmentVariableW(L"BARE_PREFIX", nullptr, 0) > 0;
+    const bool bare = GetEnvironmentVariableW(L"BARE_PREFIX", nullptr, 0);
     for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
         SCOPED_TRACE(language);
         std::wstring all;
@@ -298,6 +297,11 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     EXPECT_FALSE(named(L"Next location").id);
     EXPECT_TRUE(GetClassLongPtrW(window, GCLP_HICON));
     EXPECT_TRUE(GetClassLongPtrW(window, GCLP_HICONSM));
+    // Windows' focus-cue rule: news of other cues leaves the ring as it is, UIS_SET hides it
+    send(WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL));
+    EXPECT_FALSE(app.focusCuesHidden);
+    send(WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS));
+    EXPECT_TRUE(app.focusCuesHidden);
     send(WM_LBUTTONDOWN, MK_LBUTTON, positionOf(ChipSimplified));
     send(WM_LBUTTONUP, 0, positionOf(ChipTraditional));
     EXPECT_EQ(windowText(window), L"【奧勒凡遊戲】『塔文湖邊的小屋』修補檔安裝程式（繁體中文）");
@@ -405,14 +409,15 @@ TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
     for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
         setLanguage(app, language);
         for (const auto& v : views) {
-            SCOPED_TRACE(testing::Message() << language << " state " << v.state << ", " << v.locations);
+            SCOPED_TRACE(testing::Message() << language << "/" << v.state << "/" << v.locations);
             app.uiState = v.state;
             app.patchFound = v.locations > 0;
             app.candidates.assign(all.begin(), all.begin() + v.locations);
             const auto children = accessibleChildren(window);
             ASSERT_FALSE(children.empty());
-            EXPECT_EQ(accessibleElement(window, CHILDID_SELF).name, text(language, WindowTitle));
-            EXPECT_EQ(accessibleElement(window, CHILDID_SELF).role, ROLE_SYSTEM_CLIENT);
+            const AccessibleChild self = accessibleElement(window, CHILDID_SELF);
+            EXPECT_EQ(self.name, text(language, WindowTitle));
+            EXPECT_EQ(self.role, ROLE_SYSTEM_CLIENT);
             EXPECT_EQ(navigate(window, CHILDID_SELF, NAVDIR_FIRSTCHILD), 1);
             EXPECT_EQ(navigate(window, CHILDID_SELF, NAVDIR_LASTCHILD), long(children.size()));
             std::wstring names;
@@ -543,12 +548,12 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
     EXPECT_EQ(focusedChild(window), -1);
     EXPECT_FALSE(named(L"简中").state & STATE_SYSTEM_FOCUSED);
     EXPECT_TRUE(contains(heard([&] { SetFocus(window); }), EVENT_OBJECT_FOCUS, first));
-    const std::pair<const wchar_t*, const wchar_t*> shortcuts[] = {{L"Music: off", L"M"},
-                                                                   {L"Choose folder", L"Ctrl+B"},
-                                                                   {L"Detect again", L"F5"},
-                                                                   {L"Install patch", L"Enter"},
-                                                                   {L"简中", L""}};
-    for (auto [name, shortcut] : shortcuts) EXPECT_EQ(named(name).shortcut, shortcut) << narrow(name);
+    for (auto [name, shortcut] : {std::pair{L"Music: off", L"M"},
+                                  {L"Choose folder", L"Ctrl+B"},
+                                  {L"Detect again", L"F5"},
+                                  {L"Install patch", L"Enter"},
+                                  {L"简中", L""}})
+        EXPECT_EQ(named(name).shortcut, shortcut) << narrow(name);
     // While a message box the window owns is open (as while the folder picker is), a tool finds every
     // control unavailable and cannot press one, nor can an action it asked for just before.
     static Window* self;
@@ -558,7 +563,7 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
         PostMessageW(self->window, WM_ACCESSIBLE_ACTION, NextLocationButton, 0);
         pumpMessages(50);
         EXPECT_EQ(doDefaultAction(self->window, self->named(L"Next location").id), DISP_E_MEMBERNOTFOUND);
-        for (const AccessibleChild& c : accessibleChildren(self->window)) {
+        for (auto& c : accessibleChildren(self->window)) {
             if (c.role != ROLE_SYSTEM_PUSHBUTTON && c.role != ROLE_SYSTEM_CHECKBUTTON) continue;
             EXPECT_EQ(c.state & (STATE_SYSTEM_UNAVAILABLE | STATE_SYSTEM_FOCUSABLE), STATE_SYSTEM_UNAVAILABLE)
                 << narrow(c.name);
