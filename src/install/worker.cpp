@@ -13,9 +13,10 @@
 
 namespace {
 
-// Wine's own CopyFileW loop takes 64 KiB at a time; larger chunks ran slower on machines with fast
-// disks, where a chunk and its two copies through the kernel no longer fit the processor's cache.
-constexpr DWORD ChunkBytes = 64u << 10;
+// Each ReadFile and WriteFile through Wine costs microseconds beyond the kernel's own copy: a chunk
+// four times the 64 KiB of Wine's CopyFileW copies a cached patch faster than CopyFileW does. A cancel
+// still takes effect within a chunk, milliseconds even on a slow stick.
+constexpr DWORD ChunkBytes = 256u << 10;
 constexpr const wchar_t* PartialSuffix = L".partial";
 // About a screen refresh: the bar moves as smoothly as it can be seen to.
 constexpr ULONGLONG ProgressIntervalMs = 15;
