@@ -142,15 +142,18 @@ TEST(LanguageWindow, CardsAsDrawnWithAHandOverTheHotOne) {
                       const POINT p = at(w, x, y);
                       return GetGValue(GetPixel(dc, p.x, p.y));
                   };
-                  POINT hot = at(w, CardX[1], 130);
-                  ClientToScreen(w, &hot);
                   // The system's own moves and cursor query, as a mouse makes them; it keeps moving by a
                   // pixel, as a move made before the window is on the display is not seen again.
-                  CURSORINFO cursor{sizeof cursor, 0, nullptr, {}};
-                  EXPECT_TRUE(waitUntil([&, n = 0]() mutable {
-                      SetCursorPos(hot.x + n++ % 2, hot.y);
-                      return GetCursorInfo(&cursor) && cursor.hCursor == LoadCursorW(nullptr, IDC_HAND);
-                  }));
+                  const auto cursorBecomes = [&](float x, float y, LPCWSTR id) {
+                      POINT p = at(w, x, y);
+                      ClientToScreen(w, &p);
+                      CURSORINFO cursor{sizeof cursor, 0, nullptr, {}};
+                      return waitUntil([&, n = 0]() mutable {
+                          SetCursorPos(p.x + n++ % 2, p.y);
+                          return GetCursorInfo(&cursor) && cursor.hCursor == LoadCursorW(nullptr, id);
+                      });
+                  };
+                  EXPECT_TRUE(cursorBecomes(CardX[1], 130, IDC_HAND));
                   // the hot face, pink
                   EXPECT_LT(green(CardX[1], 136) + 16, green(CardX[0], 136));
                   // the pale wash
@@ -159,6 +162,8 @@ TEST(LanguageWindow, CardsAsDrawnWithAHandOverTheHotOne) {
                   // the shadow
                   EXPECT_LT(green(CardX[2], 216) + 8, green(CardX[2], 221));
                   EXPECT_EQ(green(636, 136), green(636, 100));
+                  // off the cards, the arrow again
+                  EXPECT_TRUE(cursorBecomes(20, 100, IDC_ARROW));
                   ReleaseDC(w, dc);
                   play(w, L"\x1b");
               }),

@@ -479,10 +479,11 @@ TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
         // nine stops, then round again; back past the first wraps
         {L"\t\t\t\t\t\t\t\t\t\t", L"简中"},
         {L"\t<", L"Install patch"},
-        // Space presses a chip, Enter the toggle, Space the right arrow
+        // Space presses a chip, Enter the toggle, Space an arrow (back from the first: the last)
         {L"\t\t ", L"繁中", false, TraditionalChinese},
         {L"\t\t\t\t\r", L"Music: off", false, English, true},
         {L"\t\t\t\t\t\t ", L"Next location", false, English, false, 1},
+        {L"\t\t\t\t\t ", L"Previous location", false, English, false, 2},
         // M toggles the music anywhere; a click moves no focus
         {L"\tM", L"简中", false, English, true},
         {L"\tc", L"简中", false, TraditionalChinese},
@@ -496,7 +497,7 @@ TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
         // inert folder buttons lose the focus
         {L"\t<<<i", L"Cancel installation"},
     };
-    app.candidates.push_back(Other);
+    app.candidates.insert(app.candidates.end(), {Other, {L"E:\\game", true}});
     // a picker or question a wrong key opens is cancelled
     DialogAnswerer answerer(IDNO);
     for (const auto& c : cases) {

@@ -43,11 +43,6 @@ bool markForDeletion(HANDLE file, bool remove) {
     return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
 }
 
-DWORD discard(HANDLE partial, DWORD code) {
-    markForDeletion(partial, true);
-    return code;
-}
-
 bool isDiskFull(DWORD code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }
 bool isRefusal(DWORD code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED; }
 bool cancelled(const InstallJob& job) { return job.cancelRequested.load() != 0; }
@@ -201,7 +196,7 @@ DWORD copyJobFile(InstallJob& job) {
         SetFileTime(out.get(), nullptr, nullptr, &lastWrite);
         code = swapWithRetries(job, out.get(), longTarget, targetAttributes);
     }
-    return code ? discard(out.get(), code) : 0;
+    return code;  // a failed copy's partial file is still marked, and goes as its handle closes
 }
 
 bool startWorker(InstallerApp& app, const std::wstring& source, const std::wstring& target) {
