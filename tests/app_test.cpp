@@ -144,7 +144,7 @@ TEST(LanguageWindow, CardsAsDrawnWithAHandOverTheHotOne) {
                   };
                   // The system's own moves and cursor query, as a mouse makes them; it keeps moving by a
                   // pixel, as a move made before the window is on the display is not seen again.
-                  const auto cursorBecomes = [&](float x, float y, LPCWSTR id) {
+                  const auto cursorIs = [&](float x, float y, LPCWSTR id) {
                       POINT p = at(w, x, y);
                       ClientToScreen(w, &p);
                       CURSORINFO cursor{sizeof cursor, 0, nullptr, {}};
@@ -153,7 +153,7 @@ TEST(LanguageWindow, CardsAsDrawnWithAHandOverTheHotOne) {
                           return GetCursorInfo(&cursor) && cursor.hCursor == LoadCursorW(nullptr, id);
                       });
                   };
-                  EXPECT_TRUE(cursorBecomes(CardX[1], 130, IDC_HAND));
+                  EXPECT_TRUE(cursorIs(CardX[1], 130, IDC_HAND));
                   // the hot face, pink
                   EXPECT_LT(green(CardX[1], 136) + 16, green(CardX[0], 136));
                   // the pale wash
@@ -163,7 +163,7 @@ TEST(LanguageWindow, CardsAsDrawnWithAHandOverTheHotOne) {
                   EXPECT_LT(green(CardX[2], 216) + 8, green(CardX[2], 221));
                   EXPECT_EQ(green(636, 136), green(636, 100));
                   // off the cards, the arrow again
-                  EXPECT_TRUE(cursorBecomes(20, 100, IDC_ARROW));
+                  EXPECT_TRUE(cursorIs(20, 100, IDC_ARROW));
                   ReleaseDC(w, dc);
                   play(w, L"\x1b");
               }),

@@ -161,7 +161,6 @@ TEST(Frame, LooksTheStateDecides) {
     f.app.uiState = StateInstalling;
     f.app.progressPermille = 500;
     const uint32_t fill = f.at(T.X + T.Width / 4, T.Y + 4);
-    EXPECT_NE(fill, f.at(T.X + T.Width * 3 / 4, T.Y + 4));
     for (int32_t permille : {1, 5, 16, 500}) {
         SCOPED_TRACE(permille);
         f.app.progressPermille = permille;
@@ -296,7 +295,6 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     // one location: no arrows, drawn or read
     EXPECT_FALSE(named(L"Next location").id);
     EXPECT_TRUE(GetClassLongPtrW(window, GCLP_HICON));
-    EXPECT_TRUE(GetClassLongPtrW(window, GCLP_HICONSM));
     // Windows' focus-cue rule: news of other cues leaves the ring as it is, UIS_SET hides it
     send(WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL));
     EXPECT_FALSE(app.focusCuesHidden);
@@ -321,7 +319,6 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     EXPECT_TRUE(named(L"EN").state & STATE_SYSTEM_HOTTRACKED);
     const auto items = accessibleChildren(window);
     EXPECT_EQ(std::count_if(items.begin(), items.end(), [](auto& c) { return c.state & STATE_SYSTEM_HOTTRACKED; }), 1);
-    EXPECT_TRUE(app.mouseTracking);
     EXPECT_TRUE(repainted());
     EXPECT_EQ(cursor(), 1);
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));

@@ -275,17 +275,16 @@ void DialogAnswerer::run() {
         HWND dialog = findWindow(L"#32770", GetCurrentProcessId());
         if (!dialog || dialog == answered) continue;
         Seen s;
-        s.caption = windowText(dialog);
         // a message box, once its text is set (it has none while it is being created)
         if (HWND message = GetDlgItem(dialog, 0xFFFF)) {
             s.text = windowText(message);
             if (s.text.empty()) continue;
             s.icon = iconOf(dialog);
-            s.hasYes = GetDlgItem(dialog, IDYES) != nullptr;
+            const bool hasYes = GetDlgItem(dialog, IDYES);
             for (int id : {IDYES, IDNO, IDOK})
                 if ((GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
                     s.defaultButton = id;
-            PostMessageW(dialog, WM_COMMAND, s.hasYes ? answer_ : IDOK, 0);
+            PostMessageW(dialog, WM_COMMAND, hasYes ? answer_ : IDOK, 0);
         } else if (pickedFolder_.empty()) {
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         } else {

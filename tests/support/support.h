@@ -95,12 +95,11 @@ long focusedChild(HWND window);
 class DialogAnswerer {
 public:
     struct Seen {
-        std::wstring text, caption;
+        std::wstring text;
         // MB_ICONWARNING, MB_ICONERROR or 0 (any other icon or none)
         UINT icon = 0;
         // IDYES, IDNO or IDOK, as drawn
         int defaultButton = 0;
-        bool hasYes = false;
     };
     explicit DialogAnswerer(int answer, std::wstring pickedFolder = {}, HANDLE pickWhen = nullptr);
     // (not copyable: it holds a thread and a mutex)
