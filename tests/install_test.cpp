@@ -54,8 +54,11 @@ struct Install : ::testing::Test {
     InstallerApp app;
     NotifyWindow notify{app};
     wstring folder, target;
-    // the game holding the old patch open
+    // the game holding the old patch open: it shares reading only
     OwnedFile held;
+    void gameOpens() {
+        held.reset(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
 
     Install() {
         app.language = English;
@@ -139,10 +142,7 @@ TEST_F(Install, ActionsThatCopyNothing) {
 TEST_F(Install, OldPatchSurvivesAllButSuccess) {
     using Event = void (*)(Install&);
     const Event cancel = [](Install& t) { requestCancel(t.app); };
-    // A game opening the old patch while the copy runs: it shares reading only.
-    const Event gameOpens = [](Install& t) {
-        t.held.reset(CreateFileW(t.target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    };
+    const Event gameOpens = [](Install& t) { t.gameOpens(); };
     // The source replaced by a file of another size.
     const Event shrink = [](Install& t) {
         MoveFileW(t.app.patchSourcePath.c_str(), (t.app.patchSourcePath + L".old").c_str());
@@ -223,7 +223,8 @@ TEST_F(Install, OldPatchSurvivesAllButSuccess) {
 }
 
 // A copy stuck in a read that never returns (a share that went away, a pulled stick): closing the window
-// still ends, and the thread left behind removes its partial file once it can.
+// still ends, and the thread left behind removes its partial file once it can. The pipe then holds a
+// copy back until the game has opened the old patch.
 TEST_F(Install, CloseSkipsAStuckCopy) {
     const wstring pipe = buildFolder() + L"\\fixtures\\stuck.fifo";
     // The pipe's reader and writer, held open: the copy's own read then waits for bytes that never come.
@@ -231,9 +232,9 @@ TEST_F(Install, CloseSkipsAStuckCopy) {
         return CreateFileW(pipe.c_str(), access, 7, nullptr, OPEN_EXISTING, 0, nullptr);
     };
     OwnedFile reader(open(GENERIC_READ)), writer(open(GENERIC_WRITE));
+    const auto begun = [&] { return isExistingFile(target + L".partial"); };
     ASSERT_TRUE(startWorker(app, pipe, target));
-    // the copy begins
-    ASSERT_TRUE(waitUntil([&] { return isExistingFile(target + L".partial"); }));
+    ASSERT_TRUE(waitUntil(begun));
     std::atomic<bool> stopped{};
     std::thread closing([&] { stopWorker(app), stopped = true; });
     // closing does not wait for the stuck copy
@@ -243,6 +244,18 @@ TEST_F(Install, CloseSkipsAStuckCopy) {
     // until the pipe ends, at last.
     writer.reset();
     EXPECT_TRUE(waitUntil([&] { return folderEntries(folder) == Names{L"data.rpa"}; }));
+    // A swap the game refuses is tried again for about a second: the copy of the pipe ends only once the
+    // game holds the old patch.
+    writeBytes(target, Old);
+    writer.reset(open(GENERIC_WRITE));
+    ASSERT_TRUE(startWorker(app, pipe, target));
+    ASSERT_TRUE(waitUntil(begun));
+    gameOpens();
+    const auto start = GetTickCount64();
+    writer.reset();
+    DialogAnswerer answerer(IDOK);
+    ASSERT_TRUE(notify.pumpUntilDone());
+    EXPECT_GE(GetTickCount64() - start, 875u);
 }
 
 // The fixtures' 2 MiB drive T:, a FAT32 USB stick as Windows programs see it: the FAT32 limit, then the
@@ -366,6 +379,8 @@ TEST_F(Install, ActsOnThePatchedFolder) {
         };
         install();
         EXPECT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, folder));
+        // a third location after it
+        app.candidates.push_back({L"E:\\game"});
         // to the picked folder: ready for an install of its own
         stepLocation(app, true);
         EXPECT_EQ(app.uiState, StateReady);

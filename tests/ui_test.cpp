@@ -150,19 +150,18 @@ double contrast(uint32_t a, uint32_t b) {
 
 // The progress fill at its narrowest stays inside the track's rounded left end and ends where its value
 // says; a button an install makes inert never looks hot, though the mouse rests on it; the main button
-// looks as what it does; buttons have an outline; the language chips sit on their backdrop; the patch's dot is round;
+// looks as what it does; buttons have an outline; the language chips sit on their backdrop;
 // each location arrow has a face, and its chevron points its way.
 TEST(Frame, LooksTheStateDecides) {
     Frame f;
     f.app.candidates.push_back(Other);
     const MainLayout L = computeLayout(StateReady, 920, 620);
-    const RectF T = L.progressTrack, C = L.control(ChooseFolderButton), B = L.control(ActionButton), Q = L.patchCard,
+    const RectF T = L.progressTrack, C = L.control(ChooseFolderButton), B = L.control(ActionButton),
                 D = L.control(DetectAgainButton), A = L.control(ChipSimplified);
     f.app.uiState = StateInstalling;
     f.app.progressPermille = 500;
     const uint32_t fill = f.at(T.X + T.Width / 4, T.Y + 4);
     for (int32_t permille : {1, 5, 16, 500}) {
-        SCOPED_TRACE(permille);
         f.app.progressPermille = permille;
         Canvas c(920, 620);
         f.draw(c);
@@ -184,8 +183,6 @@ TEST(Frame, LooksTheStateDecides) {
     const uint32_t backdrop = c.pixel(int(A.X - 4), int(A.Y + A.Height / 2));
     EXPECT_EQ(c.pixel(int(A.X + A.Width / 2), int(A.Y + A.Height + 3)), backdrop);
     EXPECT_NE(c.pixel(int(A.X - 12), int(A.Y + A.Height / 2)), backdrop);
-    // the dot's centre, not its box's corner
-    EXPECT_NE(c.pixel(int(Q.X + 21), int(Q.Y + 24)), c.pixel(int(Q.X + 17), int(Q.Y + 20)));
     for (ControlId arrow : {PrevLocationButton, NextLocationButton}) {
         SCOPED_TRACE(arrow);
         const RectF R = L.control(arrow);
@@ -476,11 +473,10 @@ TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
         // nine stops, then round again; back past the first wraps
         {L"\t\t\t\t\t\t\t\t\t\t", L"简中"},
         {L"\t<", L"Install patch"},
-        // Space presses a chip, Enter the toggle, Space an arrow (back from the first: the last)
+        // Space presses a chip, Enter the toggle, Space the right arrow
         {L"\t\t ", L"繁中", false, TraditionalChinese},
         {L"\t\t\t\t\r", L"Music: off", false, English, true},
         {L"\t\t\t\t\t\t ", L"Next location", false, English, false, 1},
-        {L"\t\t\t\t\t ", L"Previous location", false, English, false, 2},
         // M toggles the music anywhere; a click moves no focus
         {L"\tM", L"简中", false, English, true},
         {L"\tc", L"简中", false, TraditionalChinese},
@@ -494,7 +490,7 @@ TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
         // inert folder buttons lose the focus
         {L"\t<<<i", L"Cancel installation"},
     };
-    app.candidates.insert(app.candidates.end(), {Other, {L"E:\\game", true}});
+    app.candidates.push_back(Other);
     // a picker or question a wrong key opens is cancelled
     DialogAnswerer answerer(IDNO);
     for (const auto& c : cases) {
@@ -549,8 +545,7 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
     for (auto [name, shortcut] : {std::pair{L"Music: off", L"M"},
                                   {L"Choose folder", L"Ctrl+B"},
                                   {L"Detect again", L"F5"},
-                                  {L"Install patch", L"Enter"},
-                                  {L"简中", L""}})
+                                  {L"Install patch", L"Enter"}})
         EXPECT_EQ(named(name).shortcut, shortcut) << narrow(name);
     // While a message box the window owns is open (as while the folder picker is), a tool finds every
     // control unavailable and cannot press one, nor can an action it asked for just before.

@@ -1,4 +1,4 @@
-# Shared by tools/test, tools/demo and the end-to-end tests: Wine prefixes, stand-in fonts, Xvfb.
+# Shared by the tools and the end-to-end tests: Wine prefixes, stand-in fonts, Xvfb.
 # shellcheck shell=bash
 
 WINE=/usr/lib/wine/wine64
@@ -94,6 +94,32 @@ configure_and_build() {
   cmake -S "$ROOT" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$build" -j "$(nproc)"
+}
+
+# How every run under Wine begins: the machine set up, everything built (its output into the log given
+# and shown only when the build fails, else on the terminal), the stand-in fonts and the prefix, which
+# becomes WINEPREFIX. Arguments: build folder, prefix, log (optional).
+build_with_prefix() {
+  local build=$1 prefix=$2 log=${3:-}
+  "$ROOT/tools/setup"
+  mkdir -p "$build"
+  if [ -n "$log" ]; then
+    configure_and_build "$build" >"$log" 2>&1 || { cat "$log"; return 1; }
+  else
+    configure_and_build "$build"
+  fi
+  make_standin_fonts "$build/fonts"
+  export WINEPREFIX=$prefix
+  make_prefix "$WINEPREFIX" "$build/fonts"
+}
+
+# A display and Wine's services for the rest of the script, both ended with it. Wine's services inherit
+# the output of the process that starts them: started here, detached, no caller waits on a pipe they hold.
+start_wine_session() {
+  start_xvfb "${1:-90}"
+  trap 'WINEPREFIX=$WINEPREFIX /usr/bin/wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
+  /usr/bin/wineserver -p 60 || true
+  "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 # Lays out a Steam world in a prefix, as a player's machine would have it: Steam in

@@ -133,7 +133,6 @@ struct NotifyWindow {
     explicit NotifyWindow(InstallerApp& app);
     ~NotifyWindow();
     // (the reference member already rules out assignment)
-    NotifyWindow(const NotifyWindow&) = delete;
     // Pumps messages until the worker's end message has been handled or the time is out.
     bool pumpUntilDone(DWORD timeoutMs = 120000);
 };

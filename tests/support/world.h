@@ -53,8 +53,8 @@ inline bool defineDrive(wchar_t letter, const std::string& unixPath, UINT type) 
         char path[1024];
     } drive{sizeof(Request), type, 0, 0, 0, letter, offsetof(Request, path), 0, 0, {}};
     unixPath.copy(drive.path, sizeof(drive.path) - 1);
-    HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE manager =
+        CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE, 3, nullptr, OPEN_EXISTING, 0, nullptr);
     if (manager == INVALID_HANDLE_VALUE) return false;
     DWORD returned = 0;
     const BOOL ok = DeviceIoControl(manager, CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS),
@@ -73,8 +73,6 @@ public:
     ~Drive() {
         if (ok_) defineDrive(letter_, {}, DRIVE_NO_ROOT_DIR);
     }
-    Drive(const Drive&) = delete;
-    Drive& operator=(const Drive&) = delete;
     bool ok() const { return ok_; }
     std::wstring root() const { return std::wstring(1, letter_) + L":\\"; }
 
