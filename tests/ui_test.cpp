@@ -150,13 +150,13 @@ double contrast(uint32_t a, uint32_t b) {
 
 // The progress fill at its narrowest stays inside the track's rounded left end and ends where its value
 // says; a button an install makes inert never looks hot, though the mouse rests on it; the main button
-// looks as what it does; buttons have an outline; the language chips sit on their backdrop;
+// looks as what it does; buttons have an outline; the language chips sit on their backdrop; the patch's dot is round;
 // each location arrow has a face, and its chevron points its way.
 TEST(Frame, LooksTheStateDecides) {
     Frame f;
     f.app.candidates.push_back(Other);
     const MainLayout L = computeLayout(StateReady, 920, 620);
-    const RectF T = L.progressTrack, C = L.control(ChooseFolderButton), B = L.control(ActionButton),
+    const RectF T = L.progressTrack, C = L.control(ChooseFolderButton), B = L.control(ActionButton), Q = L.patchCard,
                 D = L.control(DetectAgainButton), A = L.control(ChipSimplified);
     f.app.uiState = StateInstalling;
     f.app.progressPermille = 500;
@@ -183,6 +183,8 @@ TEST(Frame, LooksTheStateDecides) {
     const uint32_t backdrop = c.pixel(int(A.X - 4), int(A.Y + A.Height / 2));
     EXPECT_EQ(c.pixel(int(A.X + A.Width / 2), int(A.Y + A.Height + 3)), backdrop);
     EXPECT_NE(c.pixel(int(A.X - 12), int(A.Y + A.Height / 2)), backdrop);
+    // the dot's centre, not its box's corner
+    EXPECT_NE(c.pixel(int(Q.X + 21), int(Q.Y + 24)), c.pixel(int(Q.X + 17), int(Q.Y + 20)));
     for (ControlId arrow : {PrevLocationButton, NextLocationButton}) {
         SCOPED_TRACE(arrow);
         const RectF R = L.control(arrow);
@@ -194,6 +196,24 @@ TEST(Frame, LooksTheStateDecides) {
         EXPECT_GT(dark(0), 1);
         EXPECT_LT(dark(-5), -1);
         EXPECT_LT(dark(5), -1);
+    }
+}
+
+// A text too wide for its box ends in an ellipsis after the longest start that fits, a path keeping its
+// last folder name; one that fits stays whole.
+TEST(Frame, TooWideTextsEndInAnEllipsis) {
+    Canvas c(10, 10);
+    const OwnedFontFamily family = createFontFamily(English);
+    const TextStyle s = makeTextStyle(c.dc, family.get(), 12, StyleRegular, AlignNear, TrimCharacter);
+    const std::wstring path = L"D:\\SteamLibrary\\steamapps\\common\\TavinMere\\game";
+    EXPECT_EQ(fitText(c.dc, s, path, 999, TrimPath), path);
+    for (auto [trimming, tail] : {std::pair{TrimCharacter, L"\u2026"}, {TrimPath, L"\u2026\\game"}}) {
+        const std::wstring fit = fitText(c.dc, s, path, 150, trimming),
+                           start = fit.substr(0, fit.size() - wcslen(tail));
+        EXPECT_EQ(fit, start + tail);
+        EXPECT_EQ(path.find(start), 0u);
+        EXPECT_LE(textWidth(c.dc, s, fit), 150);
+        EXPECT_GT(textWidth(c.dc, s, path.substr(0, start.size() + 1) + tail), 150);
     }
 }
 
@@ -287,11 +307,10 @@ TEST_F(Window, PaintsTheFrameWithItsPictureAcrossAResize) {
 
 // The mouse: a click is the release over a control; hover, hand cursor and their end when the mouse
 // leaves; a language switch retitles the window and keeps a status written before it; inert buttons
-// answer nothing; the class carries the program's icon.
+// answer nothing.
 TEST_F(Window, ClicksHoverCursorAndLanguage) {
     // one location: no arrows, drawn or read
     EXPECT_FALSE(named(L"Next location").id);
-    EXPECT_TRUE(GetClassLongPtrW(window, GCLP_HICON));
     // Windows' focus-cue rule: news of other cues leaves the ring as it is, UIS_SET hides it
     send(WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL));
     EXPECT_FALSE(app.focusCuesHidden);
@@ -330,6 +349,9 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     settle(window);
     click(DetectAgainButton);
     EXPECT_FALSE(repainted());
+    app.candidates.push_back(Other);
+    click(NextLocationButton);
+    EXPECT_EQ(app.selectedCandidate, 0u);
     app.installJob.reset();
     app.uiState = StateCompleted;
     click(CloseButton);
@@ -457,8 +479,8 @@ TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
 // one once; with nothing focused Enter keeps its meaning; M, Escape and clicks do what they do wherever
 // the focus is, and a control that turns inert hands the focus to the main button.
 TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
-    // Keys as typed: Tab, Space, Enter, Escape and M themselves; '<' Shift+Tab, '+' a held Enter's repeat,
-    // 'c' a click on the 繁中 chip, 'i' an install starting.
+    // Keys as typed: Tab, Space, Enter, Escape and M themselves; '<' Shift+Tab, '+' and 'm' a held Enter's and M's
+    // repeat, 'c' a click on the 繁中 chip, 'i' an install starting.
     const struct {
         const wchar_t *keys, *focus;
         bool copying = false;
@@ -477,8 +499,8 @@ TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
         {L"\t\t ", L"繁中", false, TraditionalChinese},
         {L"\t\t\t\t\r", L"Music: off", false, English, true},
         {L"\t\t\t\t\t\t ", L"Next location", false, English, false, 1},
-        // M toggles the music anywhere; a click moves no focus
-        {L"\tM", L"简中", false, English, true},
+        // M toggles the music anywhere, once while held; a click moves no focus
+        {L"\tMm", L"简中", false, English, true},
         {L"\tc", L"简中", false, TraditionalChinese},
         // no focus: Space and Enter press nothing, nor does B without Ctrl pick a folder
         {L" \r", L"", true},
@@ -511,8 +533,8 @@ TEST_F(Window, KeysMoveTheFocusAndPressWhatItIsOn) {
             if (*k == L'c') click(ChipTraditional);
             if (*k == L'i') installing();
             // 'c' and 'i' then reach the window as keys it ignores; it settles its focus after any message.
-            const WPARAM code = *k == L'<' ? VK_TAB : *k == L'+' ? VK_RETURN : *k;
-            send(WM_KEYDOWN, code, *k == L'+' ? 1 << 30 : 0);
+            const WPARAM code = *k == L'<' ? VK_TAB : *k == L'+' ? VK_RETURN : *k == L'm' ? 'M' : *k;
+            send(WM_KEYDOWN, code, *k == L'+' || *k == L'm' ? 1 << 30 : 0);
         }
         keys[VK_SHIFT] = 0;
         SetKeyboardState(keys);

@@ -241,32 +241,76 @@ void strokeRoundedRect(DrawContext& dc, const RectF& rect, float radius, uint32_
     dc.record(gp::GdipDrawPath(dc.graphics, pen.get(), path.get()));
 }
 
-void drawText(DrawContext& dc, const FontFamily* family, const wchar_t* text, int length, float size, int style,
-              uint32_t colour, const RectF& box, int alignment, int trimming, float boldOffset) {
-    if (!family || !text || length == 0 || (length < 0 && text[0] == L'\0')) return;
-
+TextStyle makeTextStyle(DrawContext& dc, const FontFamily* family, float size, int style, int alignment, int trimming) {
+    TextStyle text;
+    if (!family) return text;
     Gdiplus::GpFont* rawFont = nullptr;
     GpStatus status = gp::GdipCreateFont(family->family, size, style, Gdiplus::UnitPixel, &rawFont);
     dc.record(status);
-    OwnedFont font(status == Ok ? rawFont : nullptr);
-
-    Brush brush = makeSolidBrush(colour);
-    dc.record(brush.status);
+    text.font.reset(status == Ok ? rawFont : nullptr);
 
     Gdiplus::GpStringFormat* rawFormat = nullptr;
     status = gp::GdipCreateStringFormat(0, LANG_NEUTRAL, &rawFormat);
     dc.record(status);
-    OwnedStringFormat format(status == Ok ? rawFormat : nullptr);
-    dc.record(gp::GdipSetStringFormatAlign(format.get(), static_cast<Gdiplus::StringAlignment>(alignment)));
-    dc.record(gp::GdipSetStringFormatLineAlign(format.get(), Gdiplus::StringAlignmentCenter));
-    dc.record(gp::GdipSetStringFormatTrimming(format.get(), static_cast<Gdiplus::StringTrimming>(trimming)));
-    dc.record(gp::GdipSetStringFormatFlags(format.get(), Gdiplus::StringFormatFlagsNoWrap));
+    text.format.reset(status == Ok ? rawFormat : nullptr);
+    dc.record(gp::GdipSetStringFormatAlign(text.format.get(), static_cast<Gdiplus::StringAlignment>(alignment)));
+    dc.record(gp::GdipSetStringFormatLineAlign(text.format.get(), Gdiplus::StringAlignmentCenter));
+    dc.record(gp::GdipSetStringFormatTrimming(text.format.get(), static_cast<Gdiplus::StringTrimming>(trimming)));
+    dc.record(gp::GdipSetStringFormatFlags(text.format.get(), Gdiplus::StringFormatFlagsNoWrap));
+    return text;
+}
 
+float textWidth(DrawContext& dc, const TextStyle& style, const std::wstring& text) {
+    const Gdiplus::RectF unbounded(0.0f, 0.0f, 1e6f, 1e6f);
+    Gdiplus::RectF bounds(0.0f, 0.0f, 0.0f, 0.0f);
+    if (gp::GdipMeasureString(dc.graphics, text.c_str(), static_cast<int>(text.size()), style.font.get(), &unbounded,
+                              style.format.get(), &bounds, nullptr, nullptr) != Ok)
+        return 0.0f;
+    return bounds.Width;
+}
+
+std::wstring fitText(DrawContext& dc, const TextStyle& style, std::wstring text, float width, int trimming) {
+    if (textWidth(dc, style, text) <= width) return text;
+    std::wstring tail = L"\u2026";
+    const size_t lastFolder = trimming == TrimPath ? text.find_last_of(L'\\') : std::wstring::npos;
+    if (lastFolder != std::wstring::npos && lastFolder > 0) {
+        tail += text.substr(lastFolder);
+        text.resize(lastFolder);
+    }
+    // The longest start that fits before the tail, found by halving.
+    size_t fits = 0;
+    for (size_t high = text.size(); fits < high;) {
+        const size_t mid = (fits + high + 1) / 2;
+        if (textWidth(dc, style, text.substr(0, mid) + tail) <= width) {
+            fits = mid;
+        } else {
+            high = mid - 1;
+        }
+    }
+    // Never half of a surrogate pair, nor a space before the ellipsis.
+    if (fits > 0 && IS_HIGH_SURROGATE(text[fits - 1])) --fits;
+    while (fits > 0 && text[fits - 1] == L' ') --fits;
+    return text.substr(0, fits) + tail;
+}
+
+void drawText(DrawContext& dc, const FontFamily* family, const wchar_t* text, int length, float size, int style,
+              uint32_t colour, const RectF& box, int alignment, int trimming, float boldOffset) {
+    if (!family || !text || length == 0 || (length < 0 && text[0] == L'\0')) return;
+    const TextStyle look = makeTextStyle(dc, family, size, style, alignment, trimming);
+    const std::wstring shown =
+        fitText(dc, look, length < 0 ? std::wstring(text) : std::wstring(text, static_cast<size_t>(length)),
+                box.Width - boldOffset, trimming);
+
+    Brush brush = makeSolidBrush(colour);
+    dc.record(brush.status);
     Gdiplus::RectF layout = toGdiplus(box);
-    dc.record(gp::GdipDrawString(dc.graphics, text, length, font.get(), &layout, format.get(), brush.get()));
+    const int shownLength = static_cast<int>(shown.size());
+    dc.record(gp::GdipDrawString(dc.graphics, shown.c_str(), shownLength, look.font.get(), &layout, look.format.get(),
+                                 brush.get()));
     if (boldOffset > 0.0f) {
         layout.X += boldOffset;
-        dc.record(gp::GdipDrawString(dc.graphics, text, length, font.get(), &layout, format.get(), brush.get()));
+        dc.record(gp::GdipDrawString(dc.graphics, shown.c_str(), shownLength, look.font.get(), &layout,
+                                     look.format.get(), brush.get()));
     }
 }
 

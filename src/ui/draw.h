@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "base/owned.h"
 #include "ui/geometry.h"
@@ -94,6 +95,17 @@ Brush makeGradientBrush(PointF start, PointF end, uint32_t startColour, uint32_t
 Gdiplus::GpStatus addRoundedRect(Gdiplus::GpPath* path, const RectF& rect, float radius);
 void fillRoundedRect(DrawContext& dc, const RectF& rect, float radius, uint32_t colour);
 void strokeRoundedRect(DrawContext& dc, const RectF& rect, float radius, uint32_t colour);
+// The font and string format of one line of text.
+struct TextStyle {
+    OwnedFont font;
+    OwnedStringFormat format;
+};
+TextStyle makeTextStyle(DrawContext& dc, const FontFamily* family, float size, int style, int alignment, int trimming);
+// The width of the text on one line; 0 when it cannot be measured.
+float textWidth(DrawContext& dc, const TextStyle& style, const std::wstring& text);
+// The text as it fits the width: whole, or cut to end in an ellipsis, a path (TrimPath) keeping its last
+// folder name. Windows' GDI+ trims so itself; Wine's cuts the text at the box's edge, mid-glyph.
+std::wstring fitText(DrawContext& dc, const TextStyle& style, std::wstring text, float width, int trimming);
 // length -1 means NUL-terminated.
 void drawText(DrawContext& dc, const FontFamily* family, const wchar_t* text, int length, float size, int style,
               uint32_t colour, const RectF& box, int alignment, int trimming, float boldOffset);
