@@ -214,8 +214,9 @@ TEST_F(Install, OldPatchSurvivesAllButSuccess) {
             EXPECT_EQ(readBytes(target), Old);
             EXPECT_TRUE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_READONLY);
         } else {
-            // the new patch, reported from the start to the full bar
+            // the new patch, never read-only, reported from the start to the full bar
             EXPECT_EQ(readBytes(target), std::string(8 * MiB, '\0'));
+            EXPECT_EQ(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
             EXPECT_EQ(notify.progress.front(), 0);
             EXPECT_EQ(notify.progress.back(), FullPermille);
         }

@@ -323,14 +323,12 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     app.uiState = StateFailed;
     app.statusText = L"Copy failed: an English text";
     click(ChipSimplified);
-    EXPECT_EQ(app.language, SimplifiedChinese);
     EXPECT_EQ(app.statusText, L"Copy failed: an English text");
     settle(window);
     click(MusicToggle);
     EXPECT_TRUE(player.musicMuted);
     EXPECT_TRUE(repainted());
     send(WM_MOUSEMOVE, 0, positionOf(ChipEnglish));
-    EXPECT_EQ(app.hoverControl, ChipEnglish);
     // tools are told which control is under the mouse, and only that one
     EXPECT_TRUE(named(L"EN").state & STATE_SYSTEM_HOTTRACKED);
     const auto items = accessibleChildren(window);
