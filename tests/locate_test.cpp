@@ -113,11 +113,12 @@ TEST_F(World, RootsAndLibrariesInFirstPlaceOrderOnceEachOnFixedDrivesOnly) {
     Drive fixed(L'M', dir / L"fixed"), removable(L'M', dir / L"removable", DRIVE_REMOVABLE);
     ASSERT_TRUE(fixed.ok());
     ASSERT_TRUE(removable.ok());
-    // Nested layout with a BOM: the root again in three spellings, a CJK path on the drive, a vanished
+    // Nested layout with a BOM: the root again in three spellings, the drive's root and a CJK path on it, a vanished
     // and a UNC library.
     const wstring cjk = fixed.root() + L"游戏\\Lib";
-    writeLibraries(steam, L"\xFEFF" + nestedLibraryFolders({steam + L"\\", cjk, steam + L"\\steamapps\\..", libA, steam,
-                                                            dir / L"gone", L"\\\\server\\share\\Lib"}));
+    writeLibraries(steam,
+                   L"\xFEFF" + nestedLibraryFolders({steam + L"\\", cjk, fixed.root(), steam + L"\\steamapps\\..", libA,
+                                                     steam, dir / L"gone", L"\\\\server\\share\\Lib"}));
     // The older flat layout: numbered keys map straight to folders; no other key names a library.
     writeLibraries(second, L"\"LibraryFolders\" { \"contentstatsid\" \"" + dir / L"Lib C" + L"\" \"1\" \"" + libB +
                                L"\" \"2\" \"" + libA + L"\" }");
@@ -125,8 +126,9 @@ TEST_F(World, RootsAndLibrariesInFirstPlaceOrderOnceEachOnFixedDrivesOnly) {
     user(L"InstallPath", second);
     setString(HKEY_LOCAL_MACHINE, SteamMachineKey, L"InstallPath", dir / L"vanished");
     setString(HKEY_LOCAL_MACHINE, SteamMachineKey, L"InstallPath", libA + L"\\", REG_SZ, KEY_WOW64_32KEY);
-    Strings roots{steam, second, libA}, libraries{steam, cjk, libA, second, libB};
-    for (auto f : onDrive) roots.push_back(fixed.root() + f), libraries.push_back(fixed.root() + f);
+    Strings roots{steam, second, libA}, libraries{steam, cjk, fixed.root(), libA, second, libB};
+    for (auto f : onDrive) roots.push_back(fixed.root() + f);
+    libraries.insert(libraries.end(), roots.begin() + 4, roots.end());
     const wstring drives{fixed.root()[0], removable.root()[0]};
     EXPECT_EQ(ours(buildSteamRootList(), drives), roots);
     EXPECT_EQ(ours(findSteamLibraries(), drives), libraries);

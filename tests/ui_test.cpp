@@ -34,7 +34,10 @@ struct Frame {
         app.patchSize = 5ull << 20;
         app.candidates = {{L"C:\\Games\\T0\\game"}};
     }
-    void draw(Canvas& c) const { drawMainFrame(app, c.dc, 920, 620, 96, nullptr); }
+    void draw(Canvas& c) const {
+        drawMainFrame(app, c.dc, 920, 620, 96, nullptr);
+        EXPECT_EQ(c.dc.lastStatus, Gdiplus::Ok);
+    }
     // The pixel at a logical point of a 920 x 620 frame.
     uint32_t at(float x, float y) const {
         Canvas c(920, 620);
@@ -256,6 +259,7 @@ TEST(Frame, HighContrastTextsStandOutSevenToOne) {
                 f.app.hoverControl = DetectAgainButton;
                 Canvas c(1840, 1240);
                 drawMainFrame(f.app, c.dc, 1840, 1240, 192, nullptr, {highContrastPalette(theme), ChipEnglish});
+                EXPECT_EQ(c.dc.lastStatus, Gdiplus::Ok);
                 for (const AccessibleItem& item : mainWindowItems(f.app, 920, 620, 2.0f)) {
                     if (item.role == ROLE_SYSTEM_PROGRESSBAR) continue;
                     // The middle band of the box, clear of rounded corners and outlines.
@@ -287,8 +291,11 @@ TEST_F(Window, PaintsTheFrameWithItsPictureAcrossAResize) {
         EXPECT_EQ(app.scaledBackgroundHeight, size.cy);
         Canvas expected(size.cx, size.cy);
         drawMainFrame(app, expected.dc, size.cx, size.cy, 96, app.backgroundImage.get());
-        // The picture covers every corner.
-        EXPECT_EQ(expected.pixel(size.cx - 1, size.cy - 1) >> 24, 0xFFu);
+        // kept scaled, and drawn: a corner unlike the frame's without it
+        EXPECT_TRUE(app.scaledBackground);
+        Canvas bare(size.cx, size.cy);
+        drawMainFrame(app, bare.dc, size.cx, size.cy, 96, nullptr);
+        EXPECT_NE(expected.pixel(size.cx - 1, size.cy - 1), bare.pixel(size.cx - 1, size.cy - 1));
         HDC screen = GetDC(window);
         int differing = 0, samples = 0;
         for (int y = 3; y < size.cy; y += 23) {
@@ -556,10 +563,18 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
     EXPECT_EQ(std::count_if(tab.begin(), tab.end(), [](auto& e) { return e.first == EVENT_OBJECT_FOCUS; }), 1);
     EXPECT_TRUE(contains(tab, EVENT_OBJECT_FOCUS, first));
     EXPECT_TRUE(named(L"简中").state & STATE_SYSTEM_FOCUSED);
-    EXPECT_FALSE(contains(heard([&] { SetFocus(nullptr); }), EVENT_OBJECT_FOCUS, first));
+    EXPECT_FALSE(contains(heard([&] {
+                              SetFocus(nullptr);
+                              EXPECT_TRUE(repainted());
+                          }),
+                          EVENT_OBJECT_FOCUS, first));
     EXPECT_EQ(focusedChild(window), -1);
     EXPECT_FALSE(named(L"简中").state & STATE_SYSTEM_FOCUSED);
-    EXPECT_TRUE(contains(heard([&] { SetFocus(window); }), EVENT_OBJECT_FOCUS, first));
+    EXPECT_TRUE(contains(heard([&] {
+                             SetFocus(window);
+                             EXPECT_TRUE(repainted());
+                         }),
+                         EVENT_OBJECT_FOCUS, first));
     for (auto [name, shortcut] : {std::pair{L"Music: off", L"M"},
                                   {L"Choose folder", L"Ctrl+B"},
                                   {L"Detect again", L"F5"},
@@ -618,5 +633,7 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
         EXPECT_EQ(alert.role, ROLE_SYSTEM_ALERT);
         EXPECT_TRUE(contains(events, EVENT_SYSTEM_ALERT, alert.id));
         EXPECT_FALSE(contains(events, EVENT_OBJECT_FOCUS, alert.id));
+        // once
+        EXPECT_EQ(heard([] {}), Events{});
     }
 }
