@@ -87,13 +87,11 @@ TEST(CommandLine, OptionsLanguageCodesAndBlankFolders) {
 }
 
 TEST(Startup, TemporaryFolderRule) {
-    const struct {
-        const wchar_t *folder, *temp;
-        bool inside;
-    } folders[] = {{L"C:\\Tmp", L"C:\\Tmp", 1},  {L"C:\\TMP\\Rar$EX01\\x", L"c:\\tmp", 1},
-                   {L"C:\\Tmp2", L"C:\\Tmp", 0}, {L"C:\\", L"C:\\Tmp", 0},
-                   {L"", L"C:\\Tmp", 0},         {L"C:\\Tmp", L"", 0}};
-    for (const auto& f : folders) EXPECT_EQ(isFolderInside(f.folder, f.temp), f.inside) << f.folder;
+    const std::tuple<const wchar_t*, const wchar_t*, bool> folders[] = {
+        {L"C:\\Tmp", L"C:\\Tmp", 1},  {L"C:\\TMP\\Rar$EX01\\x", L"c:\\tmp", 1},
+        {L"C:\\Tmp2", L"C:\\Tmp", 0}, {L"C:\\", L"C:\\Tmp", 0},
+        {L"", L"C:\\Tmp", 0},         {L"C:\\Tmp", L"", 0}};
+    for (auto [folder, temp, inside] : folders) EXPECT_EQ(isFolderInside(folder, temp), inside) << folder;
 }
 
 // What assistive tools read: the three cards left to right in their own languages, each where a click

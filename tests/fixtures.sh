@@ -30,7 +30,6 @@ set -e
 mkdir -p "$root/tiny" "$root/locked/game"
 mount -t tmpfs -o size=2m tinydrive "$root/tiny"
 mkdir -p "$root/tiny/Game/game"
-printf 'MZ' >"$root/tiny/Game/Tavinmere.exe"
 ln -sfn "$root/tiny" "$prefix/dosdevices/t:"
 python3 - "$root/tiny/.boot-sector" <<'PY'
 import struct, sys

@@ -26,19 +26,18 @@ DWORD volumeOf(const MusicPlayer& p) {
 // silent when muted before the start; a track refused (three channels, cut off, empty, missing) leaves
 // the player empty.
 TEST(MusicPlayer, TracksPlayedWholeAndRefusedOnesLeaveNothing) {
-    const struct {
-        int id, frames;
-        DWORD bytes;
-    } tracks[] = {{301, 4000, 4000 * 2}, {302, 5512, 5512 * 4}, {303, 8000, 0}, {304, 0, 0}, {305, 0, 0}, {399, 0, 0}};
-    for (const auto& t : tracks) {
-        SCOPED_TRACE(t.id);
-        EXPECT_EQ(decodeMusicResource(nullptr, t.id).frames, t.frames);
+    // resource, frames decoded, bytes played
+    const std::tuple<int, int, DWORD> tracks[] = {{301, 4000, 4000 * 2}, {302, 5512, 5512 * 4}, {303, 8000, 0},
+                                                  {304, 0, 0},           {305, 0, 0},           {399, 0, 0}};
+    for (auto [id, frames, bytes] : tracks) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(decodeMusicResource(nullptr, id).frames, frames);
         MusicPlayer player;
         player.musicMuted = true;
-        startMusicTrack(player, nullptr, t.id);
-        EXPECT_EQ(isEmpty(player), !t.bytes);
-        EXPECT_EQ(player.waveHeader.dwBufferLength, t.bytes);
-        if (t.bytes) {
+        startMusicTrack(player, nullptr, id);
+        EXPECT_EQ(isEmpty(player), !bytes);
+        EXPECT_EQ(player.waveHeader.dwBufferLength, bytes);
+        if (bytes) {
             EXPECT_EQ(volumeOf(player), MutedVolume);
         }
         stopMusic(player);
