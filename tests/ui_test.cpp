@@ -98,8 +98,7 @@ struct Window : ::testing::Test, Frame {
         HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, record, 0, GetCurrentThreadId(), 0);
         events.clear();
         step();
-        InvalidateRect(window, nullptr, FALSE);
-        UpdateWindow(window);
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         pumpMessages(50);
         UnhookWinEvent(hook);
         return events;
