@@ -152,8 +152,8 @@ double contrast(uint32_t a, uint32_t b) {
 
 // The progress fill at its narrowest stays inside the track's rounded left end and ends where its value
 // says; a button an install makes inert never looks hot, though the mouse rests on it; the main button
-// looks as what it does; buttons have an outline; the language chips sit on their backdrop; the patch's dot is round;
-// each location arrow has a face, and its chevron points its way.
+// looks as what it does, the folder button in the main colours; buttons have an outline; the language chips sit on
+// their backdrop; the patch's dot is round; each location arrow has a face, and its chevron points its way.
 TEST(Frame, LooksTheStateDecides) {
     Frame f;
     f.app.candidates.push_back(Other);
@@ -181,6 +181,9 @@ TEST(Frame, LooksTheStateDecides) {
     f.draw(c);
     EXPECT_NE(c.pixel(int(B.X + 12), int(B.Y + 26)), cancelLook);
     EXPECT_NE(c.pixel(int(D.X + D.Width / 2), int(D.Y)), c.pixel(int(D.X + D.Width / 2), int(D.Y + 4)));
+    // the folder button in the main colours, no dark text on its strong face; beside it dark text on a pale one
+    EXPECT_LT(darkColumn(c, int(C.Y + C.Height / 2), C), 0);
+    EXPECT_GT(darkColumn(c, int(D.Y + D.Height / 2), D), 0);
     // below a chip and left of the first: the backdrop, unlike the frame beside it
     const uint32_t backdrop = c.pixel(int(A.X - 4), int(A.Y + A.Height / 2));
     EXPECT_EQ(c.pixel(int(A.X + A.Width / 2), int(A.Y + A.Height + 3)), backdrop);
