@@ -152,8 +152,9 @@ double contrast(uint32_t a, uint32_t b) {
 
 // The progress fill at its narrowest stays inside the track's rounded left end and ends where its value
 // says; a button an install makes inert never looks hot, though the mouse rests on it; the main button
-// looks as what it does, the folder button in the main colours; buttons have an outline; the language chips sit on
-// their backdrop; the patch's dot is round; each location arrow has a face, and its chevron points its way.
+// looks as what it does, the folder button in the main colours; buttons have an outline; the language
+// chips sit on their backdrop; the patch's dot is round; each location arrow has a face, and its chevron
+// points its way.
 TEST(Frame, LooksTheStateDecides) {
     Frame f;
     f.app.candidates.push_back(Other);

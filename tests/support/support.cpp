@@ -361,17 +361,17 @@ SIZE_T privateBytes() {
 }
 
 Canvas::Canvas(int w, int h) {
-    gp::GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppARGB, nullptr, &bitmap_);
-    gp::GdipGetImageGraphicsContext(bitmap_, &dc.graphics);
+    gp::GdipCreateBitmapFromScan0(w, h, 0, PixelFormat32bppARGB, nullptr, &bitmap);
+    gp::GdipGetImageGraphicsContext(bitmap, &dc.graphics);
 }
 
 Canvas::~Canvas() {
     gp::GdipDeleteGraphics(dc.graphics);
-    gp::GdipDisposeImage(bitmap_);
+    gp::GdipDisposeImage(bitmap);
 }
 
 uint32_t Canvas::pixel(int x, int y) const {
     Gdiplus::ARGB argb = 0;
-    gp::GdipBitmapGetPixel(bitmap_, x, y, &argb);
+    gp::GdipBitmapGetPixel(bitmap, x, y, &argb);
     return argb;
 }

@@ -148,13 +148,10 @@ inline void settle(HWND window) { ValidateRect(window, nullptr); }
 SIZE_T privateBytes();
 
 // An off-screen 32-bit ARGB bitmap to draw on.
-class Canvas {
-public:
+struct Canvas {
     Canvas(int w, int h);
     ~Canvas();
     uint32_t pixel(int x, int y) const;
+    Gdiplus::GpBitmap* bitmap = nullptr;
     DrawContext dc;
-
-private:
-    Gdiplus::GpBitmap* bitmap_ = nullptr;
 };
