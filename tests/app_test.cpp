@@ -154,6 +154,8 @@ TEST(LanguageWindow, CardsAsDrawnWithAHandOverTheHotOne) {
                           return GetCursorInfo(&cursor) && cursor.hCursor == LoadCursorW(nullptr, id);
                       });
                   };
+                  // from one card onto the next
+                  EXPECT_TRUE(cursorIs(CardX[0], 130, IDC_HAND));
                   EXPECT_TRUE(cursorIs(CardX[1], 130, IDC_HAND));
                   // the hot face, pink
                   EXPECT_LT(green(CardX[1], 136) + 16, green(CardX[0], 136));

@@ -433,7 +433,6 @@ TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
             app.patchFound = v.locations > 0;
             app.candidates.assign(all.begin(), all.begin() + v.locations);
             const auto children = accessibleChildren(window);
-            ASSERT_FALSE(children.empty());
             const AccessibleChild self = accessibleElement(window, CHILDID_SELF);
             EXPECT_EQ(self.name, text(language, WindowTitle));
             EXPECT_EQ(self.role, ROLE_SYSTEM_CLIENT);
