@@ -94,13 +94,18 @@ TEST(Startup, TemporaryFolderRule) {
     for (auto [folder, temp, inside] : folders) EXPECT_EQ(isFolderInside(folder, temp), inside) << folder;
 }
 
-// What assistive tools read: the three cards left to right in their own languages, each where a click
-// chooses it, with its key, the hot and the focused one marked.
+// The window's scale, and what assistive tools read: the three cards left to right in their own languages,
+// each where a click chooses it, with its key, the hot and the focused one marked.
 TEST(LanguageWindow, CardsForAssistiveTools) {
     LanguageWindowState state;
     state.hotChoice = 1;
     state.focusedChoice = 2;
-    const auto cards = languageWindowItems(state, 1.5f);
+    // The scale follows the smaller side, at most the screen's and at least 0.65; before the client has a size, the
+    // screen's (here 1.5).
+    EXPECT_FLOAT_EQ(languageScale(1300, 420, 192), 1.5f);
+    EXPECT_FLOAT_EQ(languageScale(1300, 560, 96), 1.f);
+    EXPECT_FLOAT_EQ(languageScale(100, 280, 96), .65f);
+    const auto cards = languageWindowItems(state, languageScale(0, 0, 144));
     ASSERT_EQ(cards.size(), 3u);
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);

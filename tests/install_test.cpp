@@ -312,27 +312,22 @@ TEST_F(Install, ProgressMessages) {
         t.QuadPart = total, d.QuadPart = done;
         copyProgress(t, d, {}, {}, 1, 0, nullptr, nullptr, &job);
     };
-    const struct {
-        int64_t total, done;
-        // each value posted and handed to the window to draw
-        std::vector<int32_t> drawn;
-        // before the next report
-        DWORD pumpMs;
-    } reports[] = {{0, 0, {0}, 20},
-                   {1000, 0, {}, 20},
-                   {1000, 1, {1}, 20},
-                   // past 32 bits
-                   {1ll << 40, (1ll << 40) - 1, {999}, 0},
-                   {1, 2, {1000}, 20}};
+    // the total and the bytes done, each value posted and handed to the window to draw, the wait before the next
+    const std::tuple<int64_t, int64_t, std::vector<int32_t>, DWORD> reports[] = {{0, 0, {0}, 20},
+                                                                                 {1000, 0, {}, 20},
+                                                                                 {1000, 1, {1}, 20},
+                                                                                 // past 32 bits
+                                                                                 {1ll << 40, (1ll << 40) - 1, {999}, 0},
+                                                                                 {1, 2, {1000}, 20}};
     std::vector<int32_t> drawn;
     notify.onProgress = [&](int32_t p) {
         if (repaintPending(notify.window)) drawn.push_back(p);
     };
-    for (const auto& r : reports) {
+    for (const auto& [total, done, expected, pumpMs] : reports) {
         drawn.clear();
-        post(r.total, r.done);
-        pumpMessages(r.pumpMs);
-        EXPECT_EQ(drawn, r.drawn) << &r - reports;
+        post(total, done);
+        pumpMessages(pumpMs);
+        EXPECT_EQ(drawn, expected) << done << " of " << total;
     }
     // Values coming faster than a screen refreshes: no more messages than the time they took allows.
     notify.progress.clear();

@@ -20,6 +20,7 @@
 
 namespace {
 
+using std::wstring;
 using Events = std::vector<std::pair<DWORD, LONG>>;
 const GameCandidate Other{L"D:\\Games\\Other\\game", true};
 
@@ -83,7 +84,7 @@ struct Window : ::testing::Test, Frame {
         app.uiState = StateInstalling;
         app.installJob = std::make_unique<InstallJob>();
     }
-    AccessibleChild named(const std::wstring& name) const {
+    AccessibleChild named(const wstring& name) const {
         for (auto& c : accessibleChildren(window))
             if (c.name == name) return c;
         return {};
@@ -110,7 +111,7 @@ bool contains(const Events& events, DWORD event, LONG child) {
 }
 
 // Whether GDI finds the family and a glyph in it for every character of the text.
-bool hasGlyphs(const FontFamily& family, const std::wstring& text) {
+bool hasGlyphs(const FontFamily& family, const wstring& text) {
     LOGFONTW font{};
     font.lfCharSet = DEFAULT_CHARSET;
     Gdiplus::DllExports::GdipGetFamilyName(family.family, font.lfFaceName, 0);
@@ -211,11 +212,10 @@ TEST(Frame, TooWideTextsEndInAnEllipsis) {
     Canvas c(10, 10);
     const OwnedFontFamily family = createFontFamily(English);
     const TextStyle s = makeTextStyle(c.dc, family.get(), 12, StyleRegular, AlignNear, TrimCharacter);
-    const std::wstring path = L"D:\\SteamLibrary\\steamapps\\common\\TavinMere\\game";
+    const wstring path = L"D:\\SteamLibrary\\steamapps\\common\\TavinMere\\game";
     EXPECT_EQ(fitText(c.dc, s, path, 999, TrimPath), path);
     for (auto [trimming, tail] : {std::pair{TrimCharacter, L"\u2026"}, {TrimPath, L"\u2026\\game"}}) {
-        const std::wstring fit = fitText(c.dc, s, path, 150, trimming),
-                           start = fit.substr(0, fit.size() - wcslen(tail));
+        const wstring fit = fitText(c.dc, s, path, 150, trimming), start = fit.substr(0, fit.size() - wcslen(tail));
         EXPECT_EQ(fit, start + tail);
         EXPECT_EQ(path.find(start), 0u);
         EXPECT_LE(textWidth(c.dc, s, fit), 150);
@@ -230,16 +230,16 @@ TEST(Fonts, EachLanguageTakesAFamilyWithItsGlyphs) {
     const bool bare = GetEnvironmentVariableW(L"BARE_PREFIX", nullptr, 0);
     for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
         SCOPED_TRACE(language);
-        std::wstring all;
+        wstring all;
         for (int id = 0; id < TextCount; ++id)
-            for (wchar_t ch : std::wstring(text(language, TextId(id))))
+            for (wchar_t ch : wstring(text(language, TextId(id))))
                 if (ch >= L' ') all += ch;
         const OwnedFontFamily family = createFontFamily(language);
         ASSERT_TRUE(family->family);
         EXPECT_TRUE(hasGlyphs(*family, all));
         wchar_t name[LF_FACESIZE] = {};
         Gdiplus::DllExports::GdipGetFamilyName(family->family, name, 0);
-        EXPECT_TRUE(bare || name == std::wstring(fontFamilyList(language).names[0])) << narrow(name);
+        EXPECT_TRUE(bare || name == wstring(fontFamilyList(language).names[0])) << narrow(name);
     }
 }
 
@@ -325,7 +325,7 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     EXPECT_TRUE(app.focusCuesHidden);
     send(WM_LBUTTONDOWN, MK_LBUTTON, positionOf(ChipSimplified));
     send(WM_LBUTTONUP, 0, positionOf(ChipTraditional));
-    EXPECT_EQ(windowText(window), L"【奧勒凡遊戲】『塔文湖邊的小屋』修補檔安裝程式（繁體中文）");
+    EXPECT_EQ(windowText(window), text(TraditionalChinese, WindowTitle));
     EXPECT_TRUE(repainted());
     app.uiState = StateFailed;
     app.statusText = L"Copy failed: an English text";
@@ -414,32 +414,29 @@ TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
     GetClientRect(window, &client);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
     const LogicalView view = logicalViewOf(window);
-    const struct {
-        InstallState state;
-        int locations;
-        // drawn, so read, in this state besides those of every state
-        std::vector<TextId> texts;
-    } views[] = {{StateReady, 2, {PatchFound, InstallPatch, ReadyToInstall, DetectedLocations}},
-                 {StateReady, 0, {PatchNotFound, PlacePatchHint, OpenAppFolder, NoValidFolder, InstallPatch}},
-                 {StateInstalling, 2, {CancelInstallation, ReadyToInstall}},
-                 {StateCompleted, 1, {InstallComplete, LaunchGame, CloseInstaller, GameDetected}},
-                 {StateCancelled, 1, {InstallCancelled, InstallPatch}},
-                 {StateFailed, 1, {InstallPatch}}};
+    // the state, the number of locations, and the texts drawn, so read, in it besides those of every state
+    const std::tuple<InstallState, int, std::vector<TextId>> views[] = {
+        {StateReady, 2, {PatchFound, InstallPatch, ReadyToInstall, DetectedLocations}},
+        {StateReady, 0, {PatchNotFound, PlacePatchHint, OpenAppFolder, NoValidFolder, InstallPatch}},
+        {StateInstalling, 2, {CancelInstallation, ReadyToInstall}},
+        {StateCompleted, 1, {InstallComplete, LaunchGame, CloseInstaller, GameDetected}},
+        {StateCancelled, 1, {InstallCancelled, InstallPatch}},
+        {StateFailed, 1, {InstallPatch}}};
     for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
         setLanguage(app, language);
-        for (const auto& v : views) {
-            SCOPED_TRACE(testing::Message() << language << "/" << v.state << "/" << v.locations);
-            app.uiState = v.state;
-            app.patchFound = v.locations > 0;
-            app.candidates.assign(all.begin(), all.begin() + v.locations);
+        for (const auto& [state, locations, shown] : views) {
+            SCOPED_TRACE(testing::Message() << language << "/" << state << "/" << locations);
+            app.uiState = state;
+            app.patchFound = locations > 0;
+            app.candidates.assign(all.begin(), all.begin() + locations);
             const auto children = accessibleChildren(window);
             const AccessibleChild self = accessibleElement(window, CHILDID_SELF);
             EXPECT_EQ(self.name, text(language, WindowTitle));
             EXPECT_EQ(self.role, ROLE_SYSTEM_CLIENT);
             EXPECT_EQ(navigate(window, CHILDID_SELF, NAVDIR_FIRSTCHILD), 1);
             EXPECT_EQ(navigate(window, CHILDID_SELF, NAVDIR_LASTCHILD), long(children.size()));
-            std::wstring names;
-            std::vector<std::wstring> checked;
+            wstring names;
+            std::vector<wstring> checked;
             for (size_t i = 0; i < children.size(); ++i) {
                 const AccessibleChild& c = children[i];
                 const RECT& r = c.screen;
@@ -469,10 +466,10 @@ TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
                 // a click acts where a tool may
                 EXPECT_TRUE(!control || (hitTest(app, x, y) != None) == usable);
             }
-            EXPECT_EQ(checked, std::vector<std::wstring>{languageShortLabel(language)});
-            std::vector<TextId> texts = v.texts;
+            EXPECT_EQ(checked, std::vector<wstring>{languageShortLabel(language)});
+            std::vector<TextId> texts = shown;
             texts.insert(texts.end(), {Subtitle, GameTitle, InstallLocation, ChooseFolder, DetectAgain});
-            for (TextId id : texts) EXPECT_NE(names.find(text(language, id)), std::wstring::npos) << id;
+            for (TextId id : texts) EXPECT_NE(names.find(text(language, id)), wstring::npos) << id;
         }
     }
 }
@@ -620,7 +617,7 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
     const long bar = named(accessibleText(English, ProgressName)).id;
     EXPECT_EQ(heard([&] { app.progressPermille = 200; }), (Events{{EVENT_OBJECT_VALUECHANGE, bar}}));
     app.statusText = L"Copy failed: disk full";
-    const std::pair<InstallState, std::wstring> outcomes[] = {
+    const std::pair<InstallState, wstring> outcomes[] = {
         {StateCompleted, L"Installation complete \u00B7 You can start the game now"},
         {StateCancelled, L"Installation cancelled"},
         {StateFailed, app.statusText}};

@@ -11,31 +11,32 @@
 #include "install/installer_app.h"
 
 namespace gp = Gdiplus::DllExports;
+using std::wstring;
 
 TempDir::TempDir() {
     static unsigned counter = 0;
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
-    path_ = std::wstring(base) + L"tmpt-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+    path_ = wstring(base) + L"tmpt-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
     removeTree(path_);
     makeDirs(path_);
 }
 
 TempDir::~TempDir() { removeTree(L"\\\\?\\" + path_); }
 
-void makeDirs(const std::wstring& path) {
+void makeDirs(const wstring& path) {
     for (size_t i = 3; i <= path.size(); ++i)
         if (i == path.size() || path[i] == L'\\') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
 }
 
-void writeBytes(const std::wstring& path, const std::string& bytes) {
+void writeBytes(const wstring& path, const std::string& bytes) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     WriteFile(f, bytes.data(), DWORD(bytes.size()), &written, nullptr);
     CloseHandle(f);
 }
 
-void writeSparseFile(const std::wstring& path, uint64_t size) {
+void writeSparseFile(const wstring& path, uint64_t size) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     LONG high = LONG(size >> 32);
     SetFilePointer(f, LONG(size), &high, FILE_BEGIN);
@@ -43,7 +44,7 @@ void writeSparseFile(const std::wstring& path, uint64_t size) {
     CloseHandle(f);
 }
 
-std::string readBytes(const std::wstring& path) {
+std::string readBytes(const wstring& path) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, 7, nullptr, OPEN_EXISTING, 0, nullptr);
     std::string out;
     static char buffer[1 << 16];
@@ -54,8 +55,8 @@ std::string readBytes(const std::wstring& path) {
     return out;
 }
 
-std::vector<std::wstring> folderEntries(const std::wstring& folder) {
-    std::vector<std::wstring> names;
+std::vector<wstring> folderEntries(const wstring& folder) {
+    std::vector<wstring> names;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
     for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data))
@@ -65,41 +66,41 @@ std::vector<std::wstring> folderEntries(const std::wstring& folder) {
     return names;
 }
 
-void removeTree(const std::wstring& path) {
+void removeTree(const wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     // A link goes, never what it leads to (nor does a path that is not there get listed).
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        for (const std::wstring& name : folderEntries(path)) removeTree(path + L"\\" + name);
+        for (const wstring& name : folderEntries(path)) removeTree(path + L"\\" + name);
     if (!DeleteFileW(path.c_str())) RemoveDirectoryW(path.c_str());
 }
 
-std::string narrow(const std::wstring& text) {
+std::string narrow(const wstring& text) {
     std::string out(text.size() * 3, '\0');
     out.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()), 0, 0));
     return out;
 }
 
-std::wstring widen(const std::string& utf8) {
-    std::wstring out(utf8.size(), L'\0');
+wstring widen(const std::string& utf8) {
+    wstring out(utf8.size(), L'\0');
     out.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), int(out.size())));
     return out;
 }
 
-std::wstring buildFolder() {
+wstring buildFolder() {
     wchar_t path[MAX_PATH * 4];
-    std::wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH * 4));
+    wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH * 4));
     return folder.substr(0, folder.find_last_of(L'\\', folder.find_last_of(L'\\') - 1));
 }
 
-std::wstring makeGame(const std::wstring& root) {
+wstring makeGame(const wstring& root) {
     makeDirs(root + L"\\game");
     writeBytes(root + L"\\Tavinmere.exe", "MZ");
     writeBytes(root + L"\\game\\data.rpa", "RPA-3.0");
     return root + L"\\game";
 }
 
-std::string unixPathOf(const std::wstring& path) {
+std::string unixPathOf(const wstring& path) {
     const auto fn = reinterpret_cast<char*(CDECL*)(const wchar_t*)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     char* unix = fn ? fn(path.c_str()) : nullptr;
@@ -125,8 +126,7 @@ DWORD ChildProcess::waitForExit(DWORD timeoutMs) const {
     return code;
 }
 
-bool startProcess(ChildProcess& child, const std::wstring& exe, const std::wstring& arguments,
-                  const std::wstring& folder) {
+bool startProcess(ChildProcess& child, const wstring& exe, const wstring& arguments, const wstring& folder) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     return child.started = CreateProcessW(exe.c_str(), (L"\"" + exe + L"\" " + arguments).data(), nullptr, nullptr,
@@ -149,7 +149,7 @@ HWND waitForWindow(const wchar_t* className, DWORD timeoutMs, const ChildProcess
     }
 }
 
-std::wstring windowText(HWND window) {
+wstring windowText(HWND window) {
     wchar_t buffer[4096] = {};
     GetWindowTextW(window, buffer, 4096);
     return buffer;
@@ -210,9 +210,9 @@ AccessibleChild accessibleElement(HWND window, long id) {
     const ComPtr<IAccessible> client = clientObject(window);
     if (!client) return c;
     using TextGetter = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
-    const std::pair<std::wstring*, TextGetter> texts[] = {{&c.name, &IAccessible::get_accName},
-                                                          {&c.shortcut, &IAccessible::get_accKeyboardShortcut},
-                                                          {&c.action, &IAccessible::get_accDefaultAction}};
+    const std::pair<wstring*, TextGetter> texts[] = {{&c.name, &IAccessible::get_accName},
+                                                     {&c.shortcut, &IAccessible::get_accKeyboardShortcut},
+                                                     {&c.action, &IAccessible::get_accDefaultAction}};
     for (const auto& [field, get] : texts) {
         BSTR text = nullptr;
         (client.get()->*get)(child(id), &text);
@@ -257,7 +257,7 @@ HRESULT doDefaultAction(HWND window, long childId) {
     return client ? client->accDoDefaultAction(child(childId)) : E_FAIL;
 }
 
-DialogAnswerer::DialogAnswerer(int answer, std::wstring pickedFolder, HANDLE pickWhen)
+DialogAnswerer::DialogAnswerer(int answer, wstring pickedFolder, HANDLE pickWhen)
     : answer_(answer), pickedFolder_(std::move(pickedFolder)), pickWhen_(pickWhen), thread_([this] { run(); }) {}
 
 DialogAnswerer::~DialogAnswerer() {
