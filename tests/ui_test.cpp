@@ -22,7 +22,7 @@ namespace {
 
 using std::wstring;
 using Events = std::vector<std::pair<DWORD, LONG>>;
-const GameCandidate Other{L"D:\\Games\\Other\\game", true};
+const GameCandidate Other{L"D:\\Other\\game", true};
 
 // An application with a found patch and one location, as the frame reads it.
 struct Frame {
@@ -33,7 +33,7 @@ struct Frame {
         app.musicPlayer = &player;
         app.patchFound = true;
         app.patchSize = 5ull << 20;
-        app.candidates = {{L"C:\\Games\\T0\\game"}};
+        app.candidates = {{L"C:\\T0\\game"}};
     }
     void draw(Canvas& c) const {
         drawMainFrame(app, c.dc, 920, 620, 96, nullptr);
@@ -43,7 +43,7 @@ struct Frame {
     uint32_t at(float x, float y) const {
         Canvas c(920, 620);
         draw(c);
-        return c.pixel(int(x), int(y));
+        return c.pixel(x, y);
     }
 };
 
@@ -126,7 +126,7 @@ bool hasGlyphs(const FontFamily& family, const wstring& text) {
 }
 
 // The mean column of the dark pixels of a row across a box.
-double darkColumn(const Canvas& c, int y, const RectF& box) {
+double darkColumn(const Canvas& c, float y, const RectF& box) {
     double sum = 0, n = 0;
     for (int x = int(box.X); x < box.X + box.Width; ++x) {
         const uint32_t p = c.pixel(x, y);
@@ -161,7 +161,7 @@ TEST(Frame, LooksTheStateDecides) {
     f.app.candidates.push_back(Other);
     const MainLayout L = computeLayout(StateReady, 920, 620);
     const RectF T = L.progressTrack, C = L.control(ChooseFolderButton), B = L.control(ActionButton), Q = L.patchCard,
-                D = L.control(DetectAgainButton), A = L.control(ChipSimplified);
+                D = L.control(DetectAgainButton), A = L.control(ChipSimplified), K = L.locationCard;
     f.app.uiState = StateInstalling;
     f.app.progressPermille = 500;
     const uint32_t fill = f.at(T.X + T.Width / 4, T.Y + 4);
@@ -169,7 +169,7 @@ TEST(Frame, LooksTheStateDecides) {
         f.app.progressPermille = permille;
         Canvas c(920, 620);
         f.draw(c);
-        const int w = int(T.Width * permille / 1000), x = int(T.X), y = int(T.Y + 4);
+        const float w = T.Width * permille / 1000, x = T.X, y = T.Y + 4;
         EXPECT_EQ(c.pixel(x - 1, y), c.pixel(x - 1, y - 6));
         EXPECT_NE(c.pixel(x + w + 2, y), fill);
         EXPECT_TRUE(w < 4 || c.pixel(x + w / 2, y) == fill);
@@ -181,24 +181,26 @@ TEST(Frame, LooksTheStateDecides) {
     EXPECT_NE(folderButtonWith(ChooseFolderButton), folderButtonWith(None));
     Canvas c(920, 620);
     f.draw(c);
-    EXPECT_NE(c.pixel(int(B.X + 12), int(B.Y + 26)), cancelLook);
-    EXPECT_NE(c.pixel(int(D.X + D.Width / 2), int(D.Y)), c.pixel(int(D.X + D.Width / 2), int(D.Y + 4)));
+    EXPECT_NE(c.pixel(B.X + 12, B.Y + 26), cancelLook);
+    EXPECT_NE(c.pixel(D.X + D.Width / 2, D.Y), c.pixel(D.X + D.Width / 2, D.Y + 4));
     // the folder button in the main colours, no dark text on its strong face; beside it dark text on a pale one
-    EXPECT_LT(darkColumn(c, int(C.Y + C.Height / 2), C), 0);
-    EXPECT_GT(darkColumn(c, int(D.Y + D.Height / 2), D), 0);
+    EXPECT_LT(darkColumn(c, C.Y + C.Height / 2, C), 0);
+    EXPECT_GT(darkColumn(c, D.Y + D.Height / 2, D), 0);
     // below a chip and left of the first: the backdrop, unlike the frame beside it
-    const uint32_t backdrop = c.pixel(int(A.X - 4), int(A.Y + A.Height / 2));
-    EXPECT_EQ(c.pixel(int(A.X + A.Width / 2), int(A.Y + A.Height + 3)), backdrop);
-    EXPECT_NE(c.pixel(int(A.X - 12), int(A.Y + A.Height / 2)), backdrop);
+    const uint32_t backdrop = c.pixel(A.X - 4, A.Y + A.Height / 2);
+    EXPECT_EQ(c.pixel(A.X + A.Width / 2, A.Y + A.Height + 3), backdrop);
+    EXPECT_NE(c.pixel(A.X - 12, A.Y + A.Height / 2), backdrop);
+    // the location card's face, unlike the panel beside it
+    EXPECT_NE(c.pixel(K.X + 4, K.Y + K.Height / 2), c.pixel(K.X - 4, K.Y + K.Height / 2));
     // the dot's centre, not its box's corner
-    EXPECT_NE(c.pixel(int(Q.X + 21), int(Q.Y + 24)), c.pixel(int(Q.X + 17), int(Q.Y + 20)));
+    EXPECT_NE(c.pixel(Q.X + 21, Q.Y + 24), c.pixel(Q.X + 17, Q.Y + 20));
     for (ControlId arrow : {PrevLocationButton, NextLocationButton}) {
         SCOPED_TRACE(arrow);
         const RectF R = L.control(arrow);
         const double cx = R.X + R.Width / 2, side = arrow == NextLocationButton ? 1 : -1;
-        const auto dark = [&](int dy) { return side * (darkColumn(c, int(R.Y + R.Height / 2) + dy, R) - cx); };
+        const auto dark = [&](int dy) { return side * (darkColumn(c, R.Y + R.Height / 2 + dy, R) - cx); };
         // a face of its own, unlike the backdrop beside it
-        EXPECT_NE(c.pixel(int(R.X + 4), int(R.Y + R.Height / 2)), c.pixel(int(R.X - 3), int(R.Y + R.Height / 2)));
+        EXPECT_NE(c.pixel(R.X + 4, R.Y + R.Height / 2), c.pixel(R.X - 3, R.Y + R.Height / 2));
         // the tip on the middle row, the ends above and below on the other side
         EXPECT_GT(dark(0), 1);
         EXPECT_LT(dark(-5), -1);
@@ -212,7 +214,7 @@ TEST(Frame, TooWideTextsEndInAnEllipsis) {
     Canvas c(10, 10);
     const OwnedFontFamily family = createFontFamily(English);
     const TextStyle s = makeTextStyle(c.dc, family.get(), 12, StyleRegular, AlignNear, TrimCharacter);
-    const wstring path = L"D:\\SteamLibrary\\steamapps\\common\\TavinMere\\game";
+    const wstring path = L"D:\\Steam\\steamapps\\common\\TavinMere\\game";
     EXPECT_EQ(fitText(c.dc, s, path, 999, TrimPath), path);
     for (auto [trimming, tail] : {std::pair{TrimCharacter, L"\u2026"}, {TrimPath, L"\u2026\\game"}}) {
         const wstring fit = fitText(c.dc, s, path, 150, trimming), start = fit.substr(0, fit.size() - wcslen(tail));
@@ -274,7 +276,7 @@ TEST(Frame, HighContrastTextsStandOutSevenToOne) {
                     const uint32_t back = std::max_element(counts.begin(), counts.end(), most)->first;
                     double strongest = 1;
                     for (auto [colour, n] : counts) strongest = std::max(strongest, contrast(colour, back));
-                    EXPECT_GE(strongest, 7.0) << narrow(item.name) << " in state " << state;
+                    EXPECT_GE(strongest, 7.0) << narrow(item.name) << ", state " << state;
                 }
             }
         }
@@ -409,7 +411,7 @@ TEST_F(Window, ClosingAndDetectingAgain) {
 TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
     app.candidates.push_back(Other);
     const auto all = app.candidates;
-    app.statusText = L"Copy failed: disk full";
+    app.statusText = L"Disk full";
     RECT client{};
     GetClientRect(window, &client);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
@@ -619,7 +621,7 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
     EXPECT_TRUE(contains(started, EVENT_OBJECT_NAMECHANGE, named(L"Cancel installation").id));
     const long bar = named(accessibleText(English, ProgressName)).id;
     EXPECT_EQ(heard([&] { app.progressPermille = 200; }), (Events{{EVENT_OBJECT_VALUECHANGE, bar}}));
-    app.statusText = L"Copy failed: disk full";
+    app.statusText = L"Disk full";
     const std::pair<InstallState, wstring> outcomes[] = {
         {StateCompleted, L"Installation complete \u00B7 You can start the game now"},
         {StateCancelled, L"Installation cancelled"},

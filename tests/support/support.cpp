@@ -370,8 +370,8 @@ Canvas::~Canvas() {
     gp::GdipDisposeImage(bitmap);
 }
 
-uint32_t Canvas::pixel(int x, int y) const {
+uint32_t Canvas::pixel(float x, float y) const {
     Gdiplus::ARGB argb = 0;
-    gp::GdipBitmapGetPixel(bitmap, x, y, &argb);
+    gp::GdipBitmapGetPixel(bitmap, int(x), int(y), &argb);
     return argb;
 }

@@ -151,7 +151,8 @@ SIZE_T privateBytes();
 struct Canvas {
     Canvas(int w, int h);
     ~Canvas();
-    uint32_t pixel(int x, int y) const;
+    // at a point, its fractions dropped
+    uint32_t pixel(float x, float y) const;
     Gdiplus::GpBitmap* bitmap = nullptr;
     DrawContext dc;
 };
