@@ -72,7 +72,11 @@ struct Window : ::testing::Test, Frame {
         send(WM_LBUTTONDOWN, MK_LBUTTON, positionOf(id));
         send(WM_LBUTTONUP, 0, positionOf(id));
     }
-    void key(WPARAM k) { send(WM_KEYDOWN, k); }
+    // A key pressed; whether the window asked to be drawn again.
+    bool key(WPARAM k) {
+        send(WM_KEYDOWN, k);
+        return repainted();
+    }
     LRESULT cursor() { return send(WM_SETCURSOR, WPARAM(window), MAKELPARAM(HTCLIENT, 0)); }
     // Whether the window asked to be drawn again since the last call.
     bool repainted() {
@@ -387,10 +391,9 @@ TEST_F(Window, ClosingAndDetectingAgain) {
     app.chosenFolder = makeGame(dir / L"TavinMere");
     app.uiState = StateCompleted;
     settle(window);
-    key(VK_F5);
+    EXPECT_TRUE(key(VK_F5));
     EXPECT_EQ(app.candidates.size(), 1u);
     EXPECT_EQ(app.uiState, StateReady);
-    EXPECT_TRUE(repainted());
     installing();
     app.progressPermille = 500;
     key(VK_F5);
@@ -406,8 +409,9 @@ TEST_F(Window, ClosingAndDetectingAgain) {
 
 // What a screen reader reads in each state and language: exactly what is drawn (the window's title for
 // the window itself), in reading order (no item above the one before it, nor left of it on its row),
-// inside the window, found at its centre, walked in order; the live controls, and only they, usable,
-// focusable and pressed with the language's verb; one language checked, the current one.
+// inside the window, found at its centre and its top left corner, walked in order; the live controls,
+// and only they, usable, focusable and pressed with the language's verb; one language checked, the
+// current one.
 TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
     app.candidates.push_back(Other);
     const auto all = app.candidates;
@@ -450,6 +454,7 @@ TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
                 EXPECT_TRUE(EqualRect(&in, &r));
                 const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
                 EXPECT_EQ(hitTestAt(window, centre), c.id);
+                EXPECT_EQ(hitTestAt(window, {r.left, r.top}), c.id);
                 EXPECT_EQ(navigate(window, c.id, NAVDIR_NEXT), i + 1 < children.size() ? c.id + 1 : -1);
                 EXPECT_EQ(navigate(window, c.id, NAVDIR_PREVIOUS), i > 0 ? c.id - 1 : -1);
                 if (i > 0) {
@@ -557,7 +562,7 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
     app.candidates.push_back(app.candidates[0]);
     SetFocus(window);
     const long first = named(L"简中").id;
-    const Events tab = heard([&] { key(VK_TAB); });
+    const Events tab = heard([&] { EXPECT_TRUE(key(VK_TAB)); });
     EXPECT_EQ(std::count_if(tab.begin(), tab.end(), [](auto& e) { return e.first == EVENT_OBJECT_FOCUS; }), 1);
     EXPECT_TRUE(contains(tab, EVENT_OBJECT_FOCUS, first));
     EXPECT_TRUE(named(L"简中").state & STATE_SYSTEM_FOCUSED);
