@@ -19,7 +19,7 @@ constexpr uint64_t MiB = 1ull << 20;
 // A copy that no machine ends within the time a test takes to react to its first message, and one that
 // takes a good fraction of a second but does end.
 constexpr uint64_t Endless = 16ull << 30, Long = 1ull << 30;
-const std::string Old = "old patch";
+const std::string Old = "old";
 using Names = std::vector<wstring>;
 
 // What the stand-in game wrote when it was started: its command line, or in started.txt its folder (it
@@ -379,11 +379,13 @@ TEST_F(Install, ActsOnThePatchedFolder) {
         };
         install();
         EXPECT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, folder));
+        EXPECT_TRUE(app.targetExists);
         // a third location after it
         app.candidates.push_back({L"E:\\game"});
         // to the picked folder: ready for an install of its own
         stepLocation(app, true);
         EXPECT_EQ(app.uiState, StateReady);
+        EXPECT_FALSE(app.targetExists);
         app.uiState = StateCompleted;
         // In the completed state the main action starts the patched game in its root (the stand-in
         // writes there) and closes.

@@ -334,9 +334,9 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     EXPECT_EQ(windowText(window), text(TraditionalChinese, WindowTitle));
     EXPECT_TRUE(repainted());
     app.uiState = StateFailed;
-    app.statusText = L"Copy failed";
+    app.statusText = L"Failed";
     click(ChipSimplified);
-    EXPECT_EQ(app.statusText, L"Copy failed");
+    EXPECT_EQ(app.statusText, L"Failed");
     settle(window);
     click(MusicToggle);
     EXPECT_TRUE(player.musicMuted);

@@ -87,7 +87,6 @@ std::vector<GameCandidate> findGameLocations(const std::wstring& installerDir, c
         addCandidate(found, locations.first.path, false, locations.first.score, locations.first.stamp);
         addCandidate(found, locations.second.path, false, locations.second.score, locations.second.stamp);
     }
-    std::stable_sort(found.begin(), found.end(), byScoreThenStamp);
 
     if (!destOption.empty()) {
         const std::wstring resolved = resolveGameFolder(destOption);
