@@ -379,7 +379,6 @@ TEST_F(Install, ActsOnThePatchedFolder) {
         };
         install();
         EXPECT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, folder));
-        EXPECT_TRUE(app.targetExists);
         // a third location after it
         app.candidates.push_back({L"E:\\game"});
         // to the picked folder: ready for an install of its own

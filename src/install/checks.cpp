@@ -148,7 +148,6 @@ void onInstallDone(InstallerApp& app) {
     if (job->succeeded) {
         app.uiState = StateCompleted;
         app.progressPermille = FullPermille;
-        refreshTargetState(app);
     } else if (job->cancelled) {
         app.uiState = StateCancelled;
     } else {
