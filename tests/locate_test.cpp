@@ -113,12 +113,12 @@ TEST_F(World, RootsAndLibrariesInFirstPlaceOrderOnceEachOnFixedDrivesOnly) {
     Drive fixed(L'M', dir / L"fixed"), removable(L'M', dir / L"removable", DRIVE_REMOVABLE);
     ASSERT_TRUE(fixed.ok());
     ASSERT_TRUE(removable.ok());
-    // Nested layout with a BOM: the root again in three spellings, the drive's root and a CJK path on it, a vanished
-    // and a UNC library.
+    // Nested layout with a BOM: the root again in three spellings, the drive's root and a CJK path on it (and
+    // the same folder through C:, counted once), a vanished and a UNC library.
     const wstring cjk = fixed.root() + L"游戏\\Lib";
-    writeLibraries(steam,
-                   L"\xFEFF" + nestedLibraryFolders({steam + L"\\", cjk, fixed.root(), steam + L"\\steamapps\\..", libA,
-                                                     steam, dir / L"gone", L"\\\\server\\share\\Lib"}));
+    writeLibraries(steam, L"\xFEFF" + nestedLibraryFolders({steam + L"\\", cjk, dir / L"fixed\\游戏\\Lib", fixed.root(),
+                                                            steam + L"\\steamapps\\..", libA, steam, dir / L"no",
+                                                            L"\\\\server\\share"}));
     // The older flat layout: numbered keys map straight to folders; no other key names a library.
     writeLibraries(second, L"\"LibraryFolders\" { \"contentstatsid\" \"" + dir / L"Lib C" + L"\" \"1\" \"" + libB +
                                L"\" \"2\" \"" + libA + L"\" }");
