@@ -76,7 +76,7 @@ int main() {
                 const std::wstring folder = root + L"\\drive" + std::to_wstring(i);
                 makeDirs(folder);
                 auto drive = std::make_unique<world::Drive>(L'G', folder);
-                if (drive->ok()) drives.push_back(std::move(drive));
+                if (drive->ok) drives.push_back(std::move(drive));
             }
             const int driveCount = 1 + static_cast<int>(drives.size());
             for (int wantedLibraries : LibraryCounts) {

@@ -111,8 +111,8 @@ TEST_F(World, RootsAndLibrariesInFirstPlaceOrderOnceEachOnFixedDrivesOnly) {
     for (auto f : onDrive) makeDirs(dir / L"fixed\\" + f);
     for (auto& f : {libA, libB, dir / L"Lib C", dir / L"fixed\\游戏\\Lib", dir / L"removable\\Steam"}) makeDirs(f);
     Drive fixed(L'M', dir / L"fixed"), removable(L'M', dir / L"removable", DRIVE_REMOVABLE);
-    ASSERT_TRUE(fixed.ok());
-    ASSERT_TRUE(removable.ok());
+    ASSERT_TRUE(fixed.ok);
+    ASSERT_TRUE(removable.ok);
     // Nested layout with a BOM: the root again in three spellings, the drive's root and a CJK path on it (and
     // the same folder through C:, counted once), a vanished and a UNC library.
     const wstring cjk = fixed.root() + L"游戏\\Lib";

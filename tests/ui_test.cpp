@@ -562,6 +562,8 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
     app.candidates.push_back(app.candidates[0]);
     SetFocus(window);
     const long first = named(L"简中").id;
+    // a repaint tells tools nothing
+    EXPECT_EQ(heard([] {}), Events{});
     const Events tab = heard([&] { EXPECT_TRUE(key(VK_TAB)); });
     EXPECT_EQ(std::count_if(tab.begin(), tab.end(), [](auto& e) { return e.first == EVENT_OBJECT_FOCUS; }), 1);
     EXPECT_TRUE(contains(tab, EVENT_OBJECT_FOCUS, first));

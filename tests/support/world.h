@@ -64,21 +64,17 @@ inline bool defineDrive(wchar_t letter, const std::string& unixPath, UINT type) 
 }
 
 // The first free drive letter from `from` on, mapped to a folder for the scope (fixed unless told).
-class Drive {
-public:
+struct Drive {
+    wchar_t letter;
+    bool ok = false;
     Drive(wchar_t from, const std::wstring& folder, UINT type = DRIVE_FIXED) {
-        for (letter_ = from; letter_ < L'Y' && GetDriveTypeW((root()).c_str()) != DRIVE_NO_ROOT_DIR;) ++letter_;
-        ok_ = defineDrive(letter_, unixPathOf(folder), type);
+        for (letter = from; letter < L'Y' && GetDriveTypeW((root()).c_str()) != DRIVE_NO_ROOT_DIR;) ++letter;
+        ok = defineDrive(letter, unixPathOf(folder), type);
     }
     ~Drive() {
-        if (ok_) defineDrive(letter_, {}, DRIVE_NO_ROOT_DIR);
+        if (ok) defineDrive(letter, {}, DRIVE_NO_ROOT_DIR);
     }
-    bool ok() const { return ok_; }
-    std::wstring root() const { return std::wstring(1, letter_) + L":\\"; }
-
-private:
-    wchar_t letter_;
-    bool ok_ = false;
+    std::wstring root() const { return std::wstring(1, letter) + L":\\"; }
 };
 
 // A libraryfolders.vdf in Steam's nested layout naming the folders, backslashes doubled.
