@@ -120,6 +120,8 @@ TEST(LanguageWindow, CardsForAssistiveTools) {
         EXPECT_EQ(!!(c.state & STATE_SYSTEM_FOCUSED), i == 2);
         EXPECT_EQ(c.keyboardShortcut, std::to_wstring(i + 1));
         EXPECT_EQ(languageCardAt((r.left + r.right) / 3.f, y), i);
+        // its right and bottom edges too
+        EXPECT_EQ(languageCardAt(r.right / 1.5f, r.bottom / 1.5f), i);
         // the gap before it
         EXPECT_EQ(languageCardAt((r.left - 2) / 1.5f, y), -1);
     }

@@ -106,19 +106,20 @@ TEST_F(World, RegistryPathsOfStringTypesOnlyAndExpanded) {
 // Games\Steam and Games\SteamLibrary where they exist; no vanished folder, no removable drive.
 // Libraries: each root, then the further libraries its file names, each folder at its first place.
 TEST_F(World, RootsAndLibrariesInFirstPlaceOrderOnceEachOnFixedDrivesOnly) {
-    const wstring steam = dir / L"Steam", second = dir / L"Second", libA = dir / L"Lib A", libB = dir / L"Lib B";
+    const wstring steam = dir / L"Steam", second = dir / L"Second", libA = dir / L"Lib A", libB = dir / L"Lib B",
+                  onC = dir / L"fixed\\游戏\\Lib";
     const wchar_t* onDrive[] = {L"", L"Steam", L"SteamLibrary", L"Games\\Steam", L"Games\\SteamLibrary"};
     for (auto f : onDrive) makeDirs(dir / L"fixed\\" + f);
-    for (auto& f : {libA, libB, dir / L"Lib C", dir / L"fixed\\游戏\\Lib", dir / L"removable\\Steam"}) makeDirs(f);
+    for (auto& f : {libA, libB, dir / L"Lib C", onC, dir / L"removable\\Steam"}) makeDirs(f);
     Drive fixed(L'M', dir / L"fixed"), removable(L'M', dir / L"removable", DRIVE_REMOVABLE);
     ASSERT_TRUE(fixed.ok);
     ASSERT_TRUE(removable.ok);
     // Nested layout with a BOM: the root again in three spellings, the drive's root and a CJK path on it (and
     // the same folder through C:, counted once), a vanished and a UNC library.
     const wstring cjk = fixed.root() + L"游戏\\Lib";
-    writeLibraries(steam, L"\xFEFF" + nestedLibraryFolders({steam + L"\\", cjk, dir / L"fixed\\游戏\\Lib", fixed.root(),
-                                                            steam + L"\\steamapps\\..", libA, steam, dir / L"no",
-                                                            L"\\\\server\\share"}));
+    writeLibraries(steam,
+                   L"\xFEFF" + nestedLibraryFolders({steam + L"\\", cjk, onC, fixed.root(), steam + L"\\steamapps\\..",
+                                                     libA, steam, dir / L"no", L"\\\\server\\share"}));
     // The older flat layout: numbered keys map straight to folders; no other key names a library.
     writeLibraries(second, L"\"LibraryFolders\" { \"contentstatsid\" \"" + dir / L"Lib C" + L"\" \"1\" \"" + libB +
                                L"\" \"2\" \"" + libA + L"\" }");

@@ -17,12 +17,12 @@ TempDir::TempDir() {
     static unsigned counter = 0;
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
-    path_ = wstring(base) + L"tmpt-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
-    removeTree(path_);
-    makeDirs(path_);
+    root = wstring(base) + L"tmpt-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+    removeTree(root);
+    makeDirs(root);
 }
 
-TempDir::~TempDir() { removeTree(L"\\\\?\\" + path_); }
+TempDir::~TempDir() { removeTree(L"\\\\?\\" + root); }
 
 void makeDirs(const wstring& path) {
     for (size_t i = 3; i <= path.size(); ++i)

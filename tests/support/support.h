@@ -19,15 +19,12 @@
 struct InstallerApp;
 
 // A fresh folder under the temporary folder, removed with everything in it at the end of the scope.
-class TempDir {
-public:
+struct TempDir {
+    std::wstring root;
     TempDir();
     ~TempDir();
-    const std::wstring& path() const { return path_; }
-    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
-
-private:
-    std::wstring path_;
+    const std::wstring& path() const { return root; }
+    std::wstring operator/(const std::wstring& name) const { return root + L"\\" + name; }
 };
 
 void makeDirs(const std::wstring& path);
