@@ -268,8 +268,8 @@ TEST_F(Install, SmallFat32Drive) {
     const uint64_t room = free.QuadPart;
     // T: is the fixtures' small drive
     ASSERT_LT(room, 2 * MiB);
-    // a stale partial file's room counts, and no more
-    writeBytes(target + L".partial", std::string(room / 2, 'p'));
+    // a stale partial file's room counts, and no more (more than a third: the drive then has less free than twice it)
+    writeBytes(target + L".partial", std::string(room * 2 / 5, 'p'));
     for (auto [patch, refusal] : {std::pair{4ull << 30, PatchTooLargeForFat},
                                   {(4ull << 30) - 1, NotEnoughSpace},
                                   {room / 2 + 1, NotEnoughSpace}}) {
