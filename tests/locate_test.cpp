@@ -70,8 +70,6 @@ TEST(Paths, TextRules) {
         {gameRootOf(L"E:\\mygame"), L""}};
     for (auto& [got, expected] : cases) EXPECT_EQ(got, expected);
     EXPECT_TRUE(equalsIgnoreCase(L"C:\\GAMES\\ÄÖ游", L"c:\\games\\äö游"));
-    EXPECT_FALSE(equalsIgnoreCase(L"C:\\Games", L"C:\\Games\\"));
-    EXPECT_TRUE(endsWithIgnoreCase(L"D:\\x\\GAME", L"\\game"));
     EXPECT_FALSE(endsWithIgnoreCase(L"me", L"\\game"));
 }
 
@@ -148,7 +146,6 @@ TEST_F(World, TextFileEncodingsAndSizes) {
         writeBytes(f, bytes);
         EXPECT_EQ(readTextFile(f), text);
     }
-    EXPECT_EQ(readTextFile(dir / L"none"), L"");
     // past the 16 MiB any library file stays under
     writeSparseFile(f, (16 << 20) + 1);
     EXPECT_EQ(readTextFile(f), L"");
@@ -159,8 +156,7 @@ TEST(QuotedStrings, EscapesEmptyAndUnterminated) {
         {L"\"a\" { \"b c\" } // \"d\"", {L"a", L"b c", L"d"}},
         {L"\"D:\\\\Lib\" \"say \\\"hi\\\"\" \"C:\\x\\n\"", {L"D:\\Lib", L"say \"hi\"", L"C:\\x\\n"}},
         {L"\"\"\"\" \"open", {L"", L"", L"open"}},
-        {L"\"end\\", {L"end\\"}},
-        {L"no quotes", {}}};
+        {L"\"end\\", {L"end\\"}}};
     for (auto& [text, tokens] : cases) EXPECT_EQ(extractQuotedStrings(text), tokens);
     EXPECT_EQ(extractQuotedStrings(wstring(100001, L'"')).size(), 50001u);
 }

@@ -154,9 +154,9 @@ double contrast(uint32_t a, uint32_t b) {
 
 // The progress fill at its narrowest stays inside the track's rounded left end and ends where its value
 // says; a button an install makes inert never looks hot, though the mouse rests on it; the main button
-// looks as what it does, the folder button in the main colours; buttons have an outline; the language
-// chips sit on their backdrop; the patch's dot is round; each location arrow has a face, and its chevron
-// points its way.
+// looks as what it does, the folder button in the main colours; buttons have an outline, the focused one
+// a ring; the language chips sit on their backdrop; the location card has a face; the patch's dot is
+// round; each location arrow has a face, and its chevron points its way.
 TEST(Frame, LooksTheStateDecides) {
     Frame f;
     f.app.candidates.push_back(Other);
@@ -191,6 +191,10 @@ TEST(Frame, LooksTheStateDecides) {
     const uint32_t backdrop = c.pixel(A.X - 4, A.Y + A.Height / 2);
     EXPECT_EQ(c.pixel(A.X + A.Width / 2, A.Y + A.Height + 3), backdrop);
     EXPECT_NE(c.pixel(A.X - 12, A.Y + A.Height / 2), backdrop);
+    // the focus ring where a control has the focus
+    Canvas ring(920, 620);
+    drawMainFrame(f.app, ring.dc, 920, 620, 96, nullptr, {standardPalette(), DetectAgainButton});
+    EXPECT_NE(ring.pixel(D.X + 1, D.Y + 15), c.pixel(D.X + 1, D.Y + 15));
     // the location card's face, unlike the panel beside it
     EXPECT_NE(c.pixel(K.X + 4, K.Y + K.Height / 2), c.pixel(K.X - 4, K.Y + K.Height / 2));
     // the dot's centre, not its box's corner
