@@ -625,7 +625,8 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
     });
     EXPECT_TRUE(contains(started, EVENT_OBJECT_REORDER, 0));
     // as when other items take the place of as many
-    std::vector<AccessibleItem> before{{1}}, after{{2}};
+    std::vector<AccessibleItem> before(1), after(1);
+    after[0].key = 1;
     EXPECT_TRUE(contains(heard([&] { announceChanges(window, before, after); }), EVENT_OBJECT_REORDER, 0));
     EXPECT_TRUE(contains(started, EVENT_OBJECT_STATECHANGE, named(L"Choose folder").id));
     EXPECT_TRUE(contains(started, EVENT_OBJECT_NAMECHANGE, named(L"Cancel installation").id));
