@@ -88,9 +88,8 @@ TEST(CommandLine, OptionsLanguageCodesAndBlankFolders) {
 
 TEST(Startup, TemporaryFolderRule) {
     const std::tuple<const wchar_t*, const wchar_t*, bool> folders[] = {
-        {L"C:\\Tmp", L"C:\\Tmp", 1},  {L"C:\\TMP\\Rar$EX01\\x", L"c:\\tmp", 1},
-        {L"C:\\Tmp2", L"C:\\Tmp", 0}, {L"C:\\", L"C:\\Tmp", 0},
-        {L"", L"C:\\Tmp", 0},         {L"C:\\Tmp", L"", 0}};
+        {L"C:\\Tmp", L"C:\\Tmp", 1}, {L"C:\\TMP\\Rar$EX01", L"c:\\tmp", 1}, {L"C:\\Tmp2", L"C:\\Tmp", 0},
+        {L"C:\\", L"C:\\Tmp", 0},    {L"C:\\Tmq", L"C:\\Tmp", 0},           {L"C:\\Tmp", L"", 0}};
     for (auto [folder, temp, inside] : folders) EXPECT_EQ(isFolderInside(folder, temp), inside) << folder;
 }
 

@@ -418,7 +418,7 @@ TEST_F(Window, ClosingAndDetectingAgain) {
 TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
     app.candidates.push_back(Other);
     const auto all = app.candidates;
-    app.statusText = L"Disk full";
+    app.statusText = L"No room";
     RECT client{};
     GetClientRect(window, &client);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
@@ -632,7 +632,7 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
     EXPECT_TRUE(contains(started, EVENT_OBJECT_NAMECHANGE, named(L"Cancel installation").id));
     const long bar = named(accessibleText(English, ProgressName)).id;
     EXPECT_EQ(heard([&] { app.progressPermille = 200; }), (Events{{EVENT_OBJECT_VALUECHANGE, bar}}));
-    app.statusText = L"Disk full";
+    app.statusText = L"No room";
     const std::pair<InstallState, wstring> outcomes[] = {
         {StateCompleted, L"Installation complete \u00B7 You can start the game now"},
         {StateCancelled, L"Installation cancelled"},
