@@ -176,8 +176,7 @@ void paintBuffered(HWND window, const std::function<void(DrawContext& dc, int wi
                     DrawContext dc;
                     dc.graphics = graphics.get();
                     draw(dc, w, h);
-                    // Nothing a player could act on, but a report's debug log (DebugView, WINEDEBUG=+debugstr) shows
-                    // it.
+                    // Nothing a player can act on; a report's debug log shows it (DebugView, WINEDEBUG=+debugstr).
                     if (dc.lastStatus != Ok) OutputDebugStringW(L"TavinMere: GDI+ failed to draw a frame\n");
                 }
                 BitBlt(paintDc, 0, 0, w, h, memoryDc.get(), 0, 0, SRCCOPY);
