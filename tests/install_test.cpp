@@ -87,8 +87,7 @@ TEST(Checks, FileIdentityAndRoom) {
     const wstring a = dir / L"a.rpa";
     writeBytes(a, "a");
     ASSERT_TRUE(CreateHardLinkW((dir / L"link.rpa").c_str(), a.c_str(), nullptr));
-    // the same path written otherwise, and the same file under another name
-    EXPECT_TRUE(isSameFile(a, dir / L"x\\..\\a.rpa"));
+    // the same file under another name
     EXPECT_TRUE(isSameFile(a, dir / L"link.rpa"));
     // The patch plus a margin of its own size (the small drive's refusals), at most 8 MiB, free beside
     // the old one: just enough, and a byte less.

@@ -191,6 +191,8 @@ TEST(Frame, LooksTheStateDecides) {
     const uint32_t backdrop = c.pixel(A.X - 4, A.Y + A.Height / 2);
     EXPECT_EQ(c.pixel(A.X + A.Width / 2, A.Y + A.Height + 3), backdrop);
     EXPECT_NE(c.pixel(A.X - 12, A.Y + A.Height / 2), backdrop);
+    // pale, under the chips' dark captions
+    EXPECT_GT(backdrop & 0xFF, 0xF0u);
     // the focus ring where a control has the focus
     Canvas ring(920, 620);
     drawMainFrame(f.app, ring.dc, 920, 620, 96, nullptr, {standardPalette(), DetectAgainButton});
@@ -418,7 +420,7 @@ TEST_F(Window, ClosingAndDetectingAgain) {
 TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
     app.candidates.push_back(Other);
     const auto all = app.candidates;
-    app.statusText = L"No room";
+    app.statusText = L"Full";
     RECT client{};
     GetClientRect(window, &client);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
@@ -475,6 +477,8 @@ TEST_F(Window, AccessibleTreeOfEveryStateAndLanguage) {
                 const float x = (centre.x - client.left) / view.scale, y = (centre.y - client.top) / view.scale;
                 // a click acts where a tool may
                 EXPECT_TRUE(!control || (hitTest(app, x, y) != None) == usable);
+                // the folder button beside a missing patch
+                EXPECT_TRUE(c.name != text(language, OpenAppFolder) || usable);
             }
             EXPECT_EQ(checked, std::vector<wstring>{languageShortLabel(language)});
             std::vector<TextId> texts = shown;
@@ -632,7 +636,7 @@ TEST_F(Window, ToolsHearWhatChangesAndPressWhatAClickWould) {
     EXPECT_TRUE(contains(started, EVENT_OBJECT_NAMECHANGE, named(L"Cancel installation").id));
     const long bar = named(accessibleText(English, ProgressName)).id;
     EXPECT_EQ(heard([&] { app.progressPermille = 200; }), (Events{{EVENT_OBJECT_VALUECHANGE, bar}}));
-    app.statusText = L"No room";
+    app.statusText = L"Full";
     const std::pair<InstallState, wstring> outcomes[] = {
         {StateCompleted, L"Installation complete \u00B7 You can start the game now"},
         {StateCancelled, L"Installation cancelled"},

@@ -89,12 +89,11 @@ inline std::wstring nestedLibraryFolders(const std::vector<std::wstring>& folder
     return text + L"}\n";
 }
 
-inline bool setLastWriteTime(const std::wstring& path, uint64_t stamp) {
+inline void setLastWriteTime(const std::wstring& path, uint64_t stamp) {
     HANDLE f = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     const FILETIME t{DWORD(stamp & 0xFFFFFFFFu), DWORD(stamp >> 32)};
-    const BOOL ok = SetFileTime(f, nullptr, nullptr, &t);
+    SetFileTime(f, nullptr, nullptr, &t);
     CloseHandle(f);
-    return ok != FALSE;
 }
 
 }  // namespace world
