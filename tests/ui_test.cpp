@@ -44,13 +44,14 @@ struct Frame {
     }
 };
 
-// The real main window, a popup bound to its own application object.
+// The real main window, a popup bound to its own application object, away from the screen's corner (so that
+// screen and client points differ).
 struct Window : ::testing::Test, Frame {
     HWND window = nullptr;
     void SetUp() override { open(); }
     void open() {
         registerWindowClass(GetModuleHandleW(nullptr), MainWindowClass, mainWindowProc);
-        window = CreateWindowExW(0, MainWindowClass, L"", WS_POPUP | WS_VISIBLE, 0, 0, 640, 500, nullptr, nullptr,
+        window = CreateWindowExW(0, MainWindowClass, L"", WS_POPUP | WS_VISIBLE, 40, 30, 640, 500, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), &app);
         ASSERT_TRUE(window);
     }
