@@ -203,7 +203,7 @@ TEST(Installer, RefusesToRunFromTheTemporaryFolderWhateverItsSpelling) {
     // The test's own temporary folder is not given back: the run ends with it.
     SetEnvironmentVariableW(L"TMP", shortTemp);
     ChildProcess child;
-    ASSERT_TRUE(startProcess(child, exe, L"--lang zh-TW", base.path()));
+    ASSERT_TRUE(startProcess(child, exe, L"--lang zh-TW", base.root));
     HWND box = waitForWindow(L"#32770", 60000, &child);
     ASSERT_TRUE(box);
     wchar_t message[999]{};

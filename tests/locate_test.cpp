@@ -23,7 +23,7 @@ wstring gameIn(wstring library, wstring name = L"TavinMere") { return game(libra
 void writeManifest(wstring library, std::string installdir, uint64_t stamp = Older) {
     const wstring f = library + L"\\steamapps\\appmanifest_2719305.acf";
     writeBytes(f, "\"AppState\" { \"installdir\" \"" + installdir + "\" }");
-    setLastWriteTime(f, stamp);
+    EXPECT_TRUE(setLastWriteTime(f, stamp));
 }
 void writeLibraries(wstring root, wstring text) {
     makeDirs(root += L"\\steamapps");
@@ -39,7 +39,7 @@ struct World : ::testing::Test {
     Strings ours(Strings all, wstring drives = L"") {
         Strings out;
         for (auto& p : all)
-            if (p.find(dir.path()) == 0 || drives.find(p[0]) != wstring::npos) out.push_back(p);
+            if (p.find(dir.root) == 0 || drives.find(p[0]) != wstring::npos) out.push_back(p);
         return out;
     }
     // The locations as the window shows them: each path, starred when the user gave it.
@@ -167,7 +167,7 @@ TEST_F(World, GameFolderRootArchivesExecutableAndTheFiveStartingFolders) {
     for (auto& start :
          {folder, root + L"\\game\\", root, common, library + L"\\steamapps", library, L"\"" + library + L"/\""})
         EXPECT_EQ(resolveGameFolder(start), folder);
-    EXPECT_EQ(resolveGameFolder(dir.path()), L"");
+    EXPECT_EQ(resolveGameFolder(dir.root), L"");
     // The patch alone (any case), a folder named like an archive or one deeper is not the game.
     MoveFileW((folder + L"\\data.rpa").c_str(), (folder + L"\\PATCH.RPA").c_str());
     makeDirs(folder + L"\\x.rpa\\deep.rpa");
@@ -179,7 +179,7 @@ TEST_F(World, GameFolderRootArchivesExecutableAndTheFiveStartingFolders) {
     makeDirs(root + L"\\Tavinmere.exe");
     EXPECT_FALSE(isGameFolder(folder));
     // A game deeper than MAX_PATH is found: the listing takes the long form.
-    wstring deep = dir.path();
+    wstring deep = dir.root;
     while (deep.size() < 400) deep += L"\\a folder of some length";
     const wstring deepGame = game(deep + L"\\TavinMere");
     EXPECT_EQ(resolveGameFolder(deep), deepGame);
@@ -189,8 +189,8 @@ TEST_F(World, GameFolderRootArchivesExecutableAndTheFiveStartingFolders) {
 TEST_F(World, ManifestInstallDirLeadingOutOfCommonLeavesTheDefault) {
     makeDirs(dir / L"steamapps");
     for (auto value : {"", "..\\\\..\\\\..\\\\Victim", "../Victim", "..", ".", "D:Victim", "C:\\\\Victim"}) {
-        writeManifest(dir.path(), value);
-        EXPECT_EQ(manifestCandidates(dir.path()).first.path, dir / L"steamapps\\common\\TavinMere\\game") << value;
+        writeManifest(dir.root, value);
+        EXPECT_EQ(manifestCandidates(dir.root).first.path, dir / L"steamapps\\common\\TavinMere\\game") << value;
     }
 }
 

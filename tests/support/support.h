@@ -23,7 +23,6 @@ struct TempDir {
     std::wstring root;
     TempDir();
     ~TempDir();
-    const std::wstring& path() const { return root; }
     std::wstring operator/(const std::wstring& name) const { return root + L"\\" + name; }
 };
 

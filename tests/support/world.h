@@ -89,11 +89,12 @@ inline std::wstring nestedLibraryFolders(const std::vector<std::wstring>& folder
     return text + L"}\n";
 }
 
-inline void setLastWriteTime(const std::wstring& path, uint64_t stamp) {
+inline bool setLastWriteTime(const std::wstring& path, uint64_t stamp) {
     HANDLE f = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     const FILETIME t{DWORD(stamp & 0xFFFFFFFFu), DWORD(stamp >> 32)};
-    SetFileTime(f, nullptr, nullptr, &t);
+    const BOOL ok = SetFileTime(f, nullptr, nullptr, &t);
     CloseHandle(f);
+    return ok != FALSE;
 }
 
 }  // namespace world
