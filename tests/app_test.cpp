@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "audio/music.h"
 #include "base/win32.h"
+#include "install/installer_app.h"
 #include "support/support.h"
 
 namespace {
@@ -62,8 +63,8 @@ int32_t runDriven(F script) {
 
 }  // namespace
 
-// language -1: none given, and Simplified Chinese stays
-TEST(CommandLine, OptionsLanguageCodesAndBlankFolders) {
+// The options, language codes and blank folders; language -1: none given, and Simplified Chinese stays.
+TEST(CommandLine, Options) {
     const struct {
         const wchar_t* line;
         int32_t language;
@@ -126,7 +127,9 @@ TEST(LanguageWindow, CardsForAssistiveTools) {
     }
 }
 
-TEST(LanguageWindow, ChoosesByReleaseKeyOrAssistiveToolAndCancels) {
+// A language chosen by a release on its card, its key, Tab and Enter or Space, or a tool's action; Escape and Alt+F4
+// cancel.
+TEST(LanguageWindow, ChoosesAndCancels) {
     const std::pair<int32_t, std::vector<const wchar_t*>> runs[] = {
         {SimplifiedChinese, {L"1", L"C", L"\t\t\t\t "}},
         {TraditionalChinese, {L"2", L"d0u1", L"g4\r T", L"\t\t\r", L"a3a1"}},
@@ -138,7 +141,7 @@ TEST(LanguageWindow, ChoosesByReleaseKeyOrAssistiveToolAndCancels) {
 
 // The cards as drawn at the design size: faces over the pale wash with shadows below, the one under the
 // pointer pinker than the others and under a hand.
-TEST(LanguageWindow, CardsAsDrawnWithAHandOverTheHotOne) {
+TEST(LanguageWindow, CardsAsDrawn) {
     EXPECT_EQ(runDriven([](HWND w) {
                   // the class carries the program's icon
                   EXPECT_TRUE(GetClassLongPtrW(w, GCLP_HICON));
@@ -178,9 +181,13 @@ TEST(LanguageWindow, CardsAsDrawnWithAHandOverTheHotOne) {
               -1);
 }
 
-// While a screen reader runs, the music starts muted so that it never plays over its speech. The loop
-// ends with the reader off, as the prefix has it.
-TEST(Startup, MusicMutedWhileAScreenReaderRuns) {
+// The picture found and decoded. While a screen reader runs, the music starts muted so that it never plays over
+// its speech. The loop ends with the reader off, as the prefix has it.
+TEST(Startup, PictureAndMusic) {
+    InstallerApp app;
+    app.instance = GetModuleHandleW(nullptr);
+    loadBackgroundImage(app);
+    EXPECT_TRUE(app.backgroundImage);
     for (BOOL reader : {1, 0}) {
         MusicPlayer player;
         SystemParametersInfoW(SPI_SETSCREENREADER, reader, nullptr, 0);
@@ -192,7 +199,7 @@ TEST(Startup, MusicMutedWhileAScreenReaderRuns) {
 
 // The temporary folder given in its short 8.3 form while the installer's path is long: the refusal
 // must still come, in the chosen language, and end the run with 0.
-TEST(Installer, RefusesToRunFromTheTemporaryFolderWhateverItsSpelling) {
+TEST(Installer, RefusesTheTemporaryFolder) {
     TempDir base;
     const std::wstring temp = base / L"Temporary Files", dir = temp + L"\\Rar$EXa1.234", exe = dir + L"\\Setup.exe";
     makeDirs(dir);

@@ -73,7 +73,8 @@ TEST(Paths, TextRules) {
     EXPECT_FALSE(endsWithIgnoreCase(L"me", L"\\game"));
 }
 
-TEST_F(World, RegistryPathsOfStringTypesOnlyAndExpanded) {
+// Registry paths of the string types only, expanded, however the value ends.
+TEST_F(World, RegistryPaths) {
     const wstring steam = dir / L"Program Files (x86)\\Steam 游戏";
     const struct {
         DWORD type;
@@ -103,7 +104,7 @@ TEST_F(World, RegistryPathsOfStringTypesOnlyAndExpanded) {
 // Roots: the registry's in their order, then each fixed drive's own root with Steam, SteamLibrary,
 // Games\Steam and Games\SteamLibrary where they exist; no vanished folder, no removable drive.
 // Libraries: each root, then the further libraries its file names, each folder at its first place.
-TEST_F(World, RootsAndLibrariesInFirstPlaceOrderOnceEachOnFixedDrivesOnly) {
+TEST_F(World, RootsAndLibraries) {
     const wstring steam = dir / L"Steam", second = dir / L"Second", libA = dir / L"Lib A", libB = dir / L"Lib B",
                   onC = dir / L"fixed\\游戏\\Lib";
     const wchar_t* onDrive[] = {L"", L"Steam", L"SteamLibrary", L"Games\\Steam", L"Games\\SteamLibrary"};
@@ -161,7 +162,9 @@ TEST(QuotedStrings, EscapesEmptyAndUnterminated) {
     EXPECT_EQ(extractQuotedStrings(wstring(100001, L'"')).size(), 50001u);
 }
 
-TEST_F(World, GameFolderRootArchivesExecutableAndTheFiveStartingFolders) {
+// A game folder holds an archive beside its root's executable; found from itself, its root and the five folders
+// a search starts from, however deep.
+TEST_F(World, GameFolder) {
     const wstring library = dir / L"Steam Library", common = library + L"\\steamapps\\common",
                   root = common + L"\\TavinMere", folder = game(root);
     for (auto& start :
@@ -186,7 +189,7 @@ TEST_F(World, GameFolderRootArchivesExecutableAndTheFiveStartingFolders) {
 }
 
 // The manifest names one folder inside common: a value that would lead elsewhere leaves the default name.
-TEST_F(World, ManifestInstallDirLeadingOutOfCommonLeavesTheDefault) {
+TEST_F(World, ManifestLeadingOutOfCommon) {
     makeDirs(dir / L"steamapps");
     for (auto value : {"", "..\\\\..\\\\..\\\\Victim", "../Victim", "..", ".", "D:Victim", "C:\\\\Victim"}) {
         writeManifest(dir.root, value);
@@ -198,7 +201,7 @@ TEST_F(World, ManifestInstallDirLeadingOutOfCommonLeavesTheDefault) {
 // Proton names with the libraries its file names by Linux path, then Proton's libraries, named as Steam
 // names them (by their steamapps folder) or by themselves. Wine derives the home from the HOME a process
 // starts with from Linux, so the test sets it as Wine writes it; this process has no use for it after.
-TEST_F(World, LinuxSideRootsAfterTheWindowsOnesInTheirOrder) {
+TEST_F(World, LinuxSideRoots) {
     Strings roots, expected;
     for (auto f :
          {L"Windows Steam", L"home\\.local\\share\\Steam", L"home\\.steam\\steam", L"home\\.steam\\root",
@@ -218,7 +221,7 @@ TEST_F(World, LinuxSideRootsAfterTheWindowsOnesInTheirOrder) {
     for (auto& [name, value] : variables) SetEnvironmentVariableW(name, nullptr);
 }
 
-TEST_F(World, EverySourceRankedAndMergedToItsBest) {
+TEST_F(World, EverySourceRanked) {
     // Given first: picked, then --dest; then the installer in a game folder, the uninstall entry, the
     // manifests (a newer one before an older one, a manifest's folder before the default one beside it),
     // and last a library without a manifest.

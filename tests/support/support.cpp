@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "base/owned.h"
+#include "base/win32.h"
 #include "install/checks.h"
 #include "install/installer_app.h"
 
@@ -101,8 +102,7 @@ wstring makeGame(const wstring& root) {
 }
 
 std::string unixPathOf(const wstring& path) {
-    const auto fn = reinterpret_cast<char*(CDECL*)(const wchar_t*)>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    const auto fn = procAddress<char* (*)(const wchar_t*)>(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name");
     char* unix = fn ? fn(path.c_str()) : nullptr;
     std::string result = unix ? unix : "";
     HeapFree(GetProcessHeap(), 0, unix);
@@ -112,7 +112,7 @@ std::string unixPathOf(const wstring& path) {
 }
 
 ChildProcess::~ChildProcess() {
-    if (!started) return;
+    if (!info.hProcess) return;
     TerminateProcess(info.hProcess, 99);
     WaitForSingleObject(info.hProcess, 5000);
     CloseHandle(info.hThread);
@@ -121,7 +121,7 @@ ChildProcess::~ChildProcess() {
 
 DWORD ChildProcess::waitForExit(DWORD timeoutMs) const {
     DWORD code = STILL_ACTIVE;
-    if (started && WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0)
+    if (info.hProcess && WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0)
         GetExitCodeProcess(info.hProcess, &code);
     return code;
 }
@@ -129,8 +129,8 @@ DWORD ChildProcess::waitForExit(DWORD timeoutMs) const {
 bool startProcess(ChildProcess& child, const wstring& exe, const wstring& arguments, const wstring& folder) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    return child.started = CreateProcessW(exe.c_str(), (L"\"" + exe + L"\" " + arguments).data(), nullptr, nullptr,
-                                          FALSE, 0, nullptr, folder.c_str(), &startup, &child.info);
+    return CreateProcessW(exe.c_str(), (L"\"" + exe + L"\" " + arguments).data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.c_str(), &startup, &child.info);
 }
 
 HWND findWindow(const wchar_t* className, DWORD processId) {

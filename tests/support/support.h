@@ -45,8 +45,8 @@ std::string unixPathOf(const std::wstring& path);
 
 // A started process, ended at the end of the scope if still running.
 struct ChildProcess {
+    // (no process: a null handle)
     PROCESS_INFORMATION info{};
-    bool started = false;
     ~ChildProcess();
     // The exit code once the process has ended within the time, else STILL_ACTIVE.
     DWORD waitForExit(DWORD timeoutMs) const;
@@ -64,9 +64,8 @@ std::wstring windowText(HWND window);
 // A drawn element of a window as assistive tools read it through MSAA, across processes too.
 struct AccessibleChild {
     long id = 0, role = 0, state = 0;
-    std::wstring name, shortcut;
-    // the default action's name
-    std::wstring action;
+    // the name, the keyboard shortcut and the default action's name
+    std::wstring name, shortcut, action;
     // in screen coordinates
     RECT screen{};
 };
