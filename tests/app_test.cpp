@@ -219,4 +219,23 @@ TEST(Installer, RefusesTheTemporaryFolder) {
     EXPECT_EQ(windowText(box), text(TraditionalChinese, ExtractZipTitle));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(child.waitForExit(30000), 0u);
+    // Moved out of it, it runs whole: its window in the language given, the patch beside it found and the music
+    // playing, ended with 0.
+    const std::wstring other = base / L"Elsewhere";
+    ASSERT_TRUE(MoveFileW(dir.c_str(), other.c_str()));
+    writeBytes(other + L"\\patch.rpa", "p");
+    ChildProcess run;
+    ASSERT_TRUE(startProcess(run, other + L"\\Setup.exe", L"--lang en", other));
+    HWND w = waitForWindow(L"GenericPatchInstallerMain", 60000, &run);
+    ASSERT_TRUE(w);
+    EXPECT_EQ(windowText(w), text(English, WindowTitle));
+    // what it tells tools, once its loop runs: the patch found, the music playing
+    for (const std::wstring name : {text(English, PatchFound), accessibleText(English, MusicOnName)}) {
+        EXPECT_TRUE(waitUntil([&] {
+            const auto items = accessibleChildren(w);
+            return std::any_of(items.begin(), items.end(), [&](auto& c) { return c.name == name; });
+        })) << narrow(name);
+    }
+    PostMessageW(w, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.waitForExit(30000), 0u);
 }

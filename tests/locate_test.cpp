@@ -253,3 +253,17 @@ TEST_F(World, EverySourceRanked) {
     EXPECT_EQ(candidateCounterText(English, 1, 3), L"Detected locations  2 / 3");
     EXPECT_EQ(candidateCounterText(English, 0, 1), L"");
 }
+
+// The folder picker, titled in the language, gives the game folder picked; one without the game is explained and
+// gives none.
+TEST_F(World, FolderPicker) {
+    const wstring folder = game(dir / L"Picked");
+    for (auto [picked, found] : {std::pair{folder, folder}, {dir.root, wstring()}}) {
+        DialogAnswerer answerer(IDOK, picked);
+        EXPECT_EQ(pickGameFolder(nullptr, English, dir.root), found);
+        const auto seen = answerer.seen();
+        ASSERT_EQ(seen.size(), found.empty() ? 2u : 1u);
+        EXPECT_EQ(seen[0].text, text(English, SelectGameFolderTitle));
+        EXPECT_TRUE(found.size() || seen[1].text == text(English, FolderPickerHint));
+    }
+}

@@ -387,6 +387,25 @@ TEST_F(Window, ClicksHoverCursorAndLanguage) {
     EXPECT_FALSE(IsWindow(window));
 }
 
+// The smallest size: the design's at the window's DPI, within the work area less a margin, never under 640 x 500 (on
+// the test display, 1920 x 1080, the design's); on a DPI change the window takes the place the system suggests.
+TEST_F(Window, SmallestSizeAndDpiChange) {
+    const std::tuple<int, int, UINT, int, int> areas[] = {
+        {1920, 1080, 96, 920, 620}, {1920, 1080, 192, 1840, 1064}, {800, 600, 96, 784, 584}, {600, 400, 96, 640, 500}};
+    for (auto [w, h, dpi, cx, cy] : areas) {
+        const SIZE size = minimumTrackSize(w, h, dpi);
+        EXPECT_EQ(std::make_pair(int(size.cx), int(size.cy)), std::make_pair(cx, cy)) << w << " " << dpi;
+    }
+    MINMAXINFO info{};
+    send(WM_GETMINMAXINFO, 0, LPARAM(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 920);
+    EXPECT_EQ(info.ptMinTrackSize.y, 620);
+    RECT suggested{10, 20, 810, 620}, now{};
+    send(WM_DPICHANGED, 0, LPARAM(&suggested));
+    GetWindowRect(window, &now);
+    EXPECT_TRUE(EqualRect(&now, &suggested));
+}
+
 // Closing during a copy asks first (No the default); F5 detects in every state, during a copy too, which
 // then goes on with its bar started again; Escape closes when no copy runs, and the loop ends with 0.
 TEST_F(Window, ClosingAndDetectingAgain) {

@@ -274,7 +274,7 @@ void DialogAnswerer::run() {
     for (HWND answered = nullptr; !stop_; Sleep(10)) {
         HWND dialog = findWindow(L"#32770", GetCurrentProcessId());
         if (!dialog || dialog == answered) continue;
-        Seen s;
+        Seen s{windowText(dialog)};
         // a message box, once its text is set (it has none while it is being created)
         if (HWND message = GetDlgItem(dialog, 0xFFFF)) {
             s.text = windowText(message);

@@ -88,6 +88,7 @@ long focusedChild(HWND window);
 class DialogAnswerer {
 public:
     struct Seen {
+        // a message box's text, a picker's title
         std::wstring text;
         // MB_ICONWARNING, MB_ICONERROR or 0 (any other icon or none)
         UINT icon = 0;
