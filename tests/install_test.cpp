@@ -135,7 +135,7 @@ TEST_F(Install, ActionsThatCopyNothing) {
 // The new patch replaces the old one only once it is complete: every other end leaves the old one as it
 // was, its read-only attribute included. Each event comes with the first progress report, or before the
 // start.
-TEST_F(Install, OldPatchSurvivesAllButSuccess) {
+TEST_F(Install, OldPatchSurvives) {
     using Event = void (*)(Install&);
     const Event cancel = [](Install& t) { requestCancel(t.app); };
     const Event gameOpens = [](Install& t) { t.gameOpens(); };

@@ -152,7 +152,8 @@ TEST_F(World, TextFileEncodingsAndSizes) {
     EXPECT_EQ(readTextFile(f), L"");
 }
 
-TEST(QuotedStrings, EscapesEmptyAndUnterminated) {
+// Quoted strings with their escapes, empty ones, and one that the text ends inside.
+TEST(QuotedStrings, EscapesAndEnds) {
     const std::pair<wstring, Strings> cases[] = {
         {L"\"a\" { \"b c\" } // \"d\"", {L"a", L"b c", L"d"}},
         {L"\"D:\\\\Lib\" \"say \\\"hi\\\"\" \"C:\\x\\n\"", {L"D:\\Lib", L"say \"hi\"", L"C:\\x\\n"}},

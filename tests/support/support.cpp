@@ -2,7 +2,6 @@
 #include "support/support.h"
 
 #include <oleacc.h>
-#include <psapi.h>
 
 #include <algorithm>
 
@@ -281,9 +280,6 @@ void DialogAnswerer::run() {
             if (s.text.empty()) continue;
             s.icon = iconOf(dialog);
             const bool hasYes = GetDlgItem(dialog, IDYES);
-            for (int id : {IDYES, IDNO, IDOK})
-                if ((GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
-                    s.defaultButton = id;
             PostMessageW(dialog, WM_COMMAND, hasYes ? answer_ : IDOK, 0);
         } else if (pickedFolder_.empty()) {
             PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -352,12 +348,6 @@ void pumpMessages(DWORD ms) {
         while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
         if (GetTickCount64() >= end) return;
     }
-}
-
-SIZE_T privateBytes() {
-    PROCESS_MEMORY_COUNTERS_EX m{};
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof(m));
-    return m.PrivateUsage ? m.PrivateUsage : m.PagefileUsage;
 }
 
 Canvas::Canvas(int w, int h) {

@@ -92,8 +92,6 @@ public:
         std::wstring text;
         // MB_ICONWARNING, MB_ICONERROR or 0 (any other icon or none)
         UINT icon = 0;
-        // IDYES, IDNO or IDOK, as drawn
-        int defaultButton = 0;
     };
     explicit DialogAnswerer(int answer, std::wstring pickedFolder = {}, HANDLE pickWhen = nullptr);
     // (not copyable: it holds a thread and a mutex)
@@ -138,8 +136,6 @@ void pumpMessages(DWORD ms);
 // Whether the window has asked to be drawn again; settle() marks it drawn.
 inline bool repaintPending(HWND window) { return GetUpdateRect(window, nullptr, FALSE) != FALSE; }
 inline void settle(HWND window) { ValidateRect(window, nullptr); }
-// The process's private memory (Wine reports it as the page file usage).
-SIZE_T privateBytes();
 
 // An off-screen 32-bit ARGB bitmap to draw on.
 struct Canvas {
