@@ -105,6 +105,8 @@ TEST(LanguageWindow, CardsForAssistiveTools) {
     EXPECT_FLOAT_EQ(languageScale(1300, 420, 192), 1.5f);
     EXPECT_FLOAT_EQ(languageScale(1300, 560, 96), 1.f);
     EXPECT_FLOAT_EQ(languageScale(100, 280, 96), .65f);
+    // without a window, the display's DPI
+    EXPECT_EQ(windowDpi(nullptr), 96u);
     const auto cards = languageWindowItems(state, languageScale(0, 0, 144));
     ASSERT_EQ(cards.size(), 3u);
     for (int i = 0; i < 3; ++i) {
