@@ -75,7 +75,7 @@ TEST(Paths, TextRules) {
 
 // Registry paths of the string types only, expanded, however the value ends.
 TEST_F(World, RegistryPaths) {
-    const wstring steam = dir / L"Program Files (x86)\\Steam 游戏";
+    const wstring steam = dir / L"Steam 游戏";
     const struct {
         DWORD type;
         wstring data;
@@ -119,9 +119,9 @@ TEST_F(World, RootsAndLibraries) {
     writeLibraries(steam,
                    L"\xFEFF" + nestedLibraryFolders({steam + L"\\", cjk, onC, fixed.root(), steam + L"\\steamapps\\..",
                                                      libA, steam, dir / L"no", L"\\\\server\\share"}));
-    // The older flat layout: numbered keys map straight to folders; no other key names a library.
-    writeLibraries(second, L"\"LibraryFolders\" { \"contentstatsid\" \"" + dir / L"Lib C" + L"\" \"1\" \"" + libB +
-                               L"\" \"2\" \"" + libA + L"\" }");
+    // The older flat layout: numbered keys map straight to folders; no other key, nor an empty one, names a library.
+    writeLibraries(second, L"\"LibraryFolders\" { \"contentstatsid\" \"" + dir / L"Lib C" + L"\" \"\" \"" +
+                               dir / L"Lib C" + L"\" \"1\" \"" + libB + L"\" \"2\" \"" + libA + L"\" }");
     user(L"SteamPath", steam);
     user(L"InstallPath", second);
     setString(HKEY_LOCAL_MACHINE, SteamMachineKey, L"InstallPath", dir / L"vanished");
