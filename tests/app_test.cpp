@@ -11,6 +11,7 @@
 #include "base/win32.h"
 #include "install/installer_app.h"
 #include "support/support.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -228,16 +229,12 @@ TEST(Installer, RefusesTheTemporaryFolder) {
     writeBytes(other + L"\\patch.rpa", "p");
     ChildProcess run;
     ASSERT_TRUE(startProcess(run, other + L"\\Setup.exe", L"--lang en", other));
-    HWND w = waitForWindow(L"GenericPatchInstallerMain", 60000, &run);
+    HWND w = waitForWindow(MainWindowClass, 60000, &run);
     ASSERT_TRUE(w);
     EXPECT_EQ(windowText(w), text(English, WindowTitle));
     // what it tells tools, once its loop runs: the patch found, the music playing
-    for (const std::wstring name : {text(English, PatchFound), accessibleText(English, MusicOnName)}) {
-        EXPECT_TRUE(waitUntil([&] {
-            const auto items = accessibleChildren(w);
-            return std::any_of(items.begin(), items.end(), [&](auto& c) { return c.name == name; });
-        })) << narrow(name);
-    }
+    for (const std::wstring name : {text(English, PatchFound), accessibleText(English, MusicOnName)})
+        EXPECT_TRUE(waitUntil([&] { return childNamed(w, name).id != 0; })) << narrow(name);
     PostMessageW(w, WM_CLOSE, 0, 0);
     EXPECT_EQ(run.waitForExit(30000), 0u);
 }

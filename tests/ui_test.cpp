@@ -81,11 +81,7 @@ struct Window : ::testing::Test, Frame {
         app.uiState = StateInstalling;
         app.installJob = std::make_unique<InstallJob>();
     }
-    AccessibleChild named(const wstring& name) const {
-        for (auto& c : accessibleChildren(window))
-            if (c.name == name) return c;
-        return {};
-    }
+    AccessibleChild named(const wstring& name) const { return childNamed(window, name); }
     // The events tools hear while the step runs and the window is drawn again.
     Events heard(const std::function<void()>& step) {
         static Events events;

@@ -12,16 +12,6 @@
 
 #include "support/support.h"
 
-namespace {
-
-const AccessibleChild* named(const std::vector<AccessibleChild>& children, const std::wstring& name) {
-    for (const AccessibleChild& c : children)
-        if (c.name == name) return &c;
-    return nullptr;
-}
-
-}  // namespace
-
 // COM stays set up until the process ends.
 int wmain(int argc, wchar_t** argv) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -30,7 +20,7 @@ int wmain(int argc, wchar_t** argv) {
     const DWORD ms = argc > 3 && command != L"kill" ? wcstoul(argv[argc - 1], nullptr, 10) : 30000;
     // (the exit code is 1 when the awaited thing did not come)
     if (command == L"wait") return !waitForWindow(argv[2], ms);
-    const auto shown = [&] { return named(accessibleChildren(findWindow(argv[2])), argv[3]); };
+    const auto shown = [&] { return childNamed(findWindow(argv[2]), argv[3]).id != 0; };
     if (command == L"find" && argc > 3) return !waitUntil(shown, argc > 4 ? ms : 20000);
     HWND window = findWindow(argv[2]);
     if (!window) return 1;
@@ -49,15 +39,15 @@ int wmain(int argc, wchar_t** argv) {
         if (process) CloseHandle(process);
         return ended ? 0 : 1;
     }
-    const std::vector<AccessibleChild> children = accessibleChildren(window);
     if (command == L"tree") {
+        const std::vector<AccessibleChild> children = accessibleChildren(window);
         for (const AccessibleChild& c : children) std::printf("%s\n", narrow(c.name).c_str());
         return children.empty() ? 1 : 0;
     }
-    const AccessibleChild* child = argc > 3 ? named(children, argv[3]) : nullptr;
-    if (!child) return command == L"close" ? 0 : 1;
-    const RECT& r = child->screen;
+    const AccessibleChild child = argc > 3 ? childNamed(window, argv[3]) : AccessibleChild{};
+    if (!child.id) return command == L"close" ? 0 : 1;
+    const RECT& r = child.screen;
     if (command == L"point") std::printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    if (command == L"press") return SUCCEEDED(doDefaultAction(window, child->id)) ? 0 : 1;
+    if (command == L"press") return SUCCEEDED(doDefaultAction(window, child.id)) ? 0 : 1;
     return 0;
 }

@@ -239,6 +239,12 @@ std::vector<AccessibleChild> accessibleChildren(HWND window) {
     return children;
 }
 
+AccessibleChild childNamed(HWND window, const wstring& name) {
+    for (AccessibleChild& c : accessibleChildren(window))
+        if (c.name == name) return c;
+    return {};
+}
+
 long hitTestAt(HWND window, POINT p) {
     return childAnswer(window, [&](IAccessible* a, VARIANT* to) { return a->accHitTest(p.x, p.y, to); });
 }

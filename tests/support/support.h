@@ -72,6 +72,8 @@ struct AccessibleChild {
 // The element with that child id; CHILDID_SELF is the window's client object itself.
 AccessibleChild accessibleElement(HWND window, long id);
 std::vector<AccessibleChild> accessibleChildren(HWND window);
+// The first child of that name; one of id 0 when there is none.
+AccessibleChild childNamed(HWND window, const std::wstring& name);
 // The child that accHitTest finds at a screen point (0: the window itself), and the one accNavigate
 // reaches from a child in a direction; -1 for none, -2 for an answer that breaks the interface's rules.
 long hitTestAt(HWND window, POINT screen);
