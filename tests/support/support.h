@@ -23,6 +23,8 @@ struct TempDir {
     std::wstring root;
     TempDir();
     ~TempDir();
+    // neither copied nor moved: each copy would remove the folder
+    TempDir(TempDir&&) = delete;
     std::wstring operator/(const std::wstring& name) const { return root + L"\\" + name; }
 };
 
@@ -126,7 +128,8 @@ struct NotifyWindow {
 
     explicit NotifyWindow(InstallerApp& app);
     ~NotifyWindow();
-    // (the reference member already rules out assignment)
+    // neither copied nor moved: each copy would destroy the window
+    NotifyWindow(NotifyWindow&&) = delete;
     // Pumps messages until the worker's end message has been handled or the time is out.
     bool pumpUntilDone(DWORD timeoutMs = 120000);
 };

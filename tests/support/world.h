@@ -74,6 +74,8 @@ struct Drive {
     ~Drive() {
         if (ok) defineDrive(letter, {}, DRIVE_NO_ROOT_DIR);
     }
+    // neither copied nor moved: each copy would remove the drive
+    Drive(Drive&&) = delete;
     std::wstring root() const { return std::wstring(1, letter) + L":\\"; }
 };
 
