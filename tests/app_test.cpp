@@ -176,8 +176,20 @@ TEST(LanguageWindow, CardsAsDrawn) {
                   EXPECT_GT(green(CardX[0], 136), green(CardX[0], 100) + 2);
                   // the shadow
                   EXPECT_LT(green(CardX[2], 216) + 8, green(CardX[2], 221));
+                  // out of the window, no card stays hot
+                  RECT r;
+                  GetWindowRect(w, &r);
+                  SetCursorPos(r.left - 9, r.top - 9);
+                  EXPECT_TRUE(waitUntil([&] { return green(CardX[1], 136) + 8 > green(CardX[0], 136); }, 9000));
                   // off the cards, the arrow again
                   EXPECT_TRUE(cursorIs(20, 100, IDC_ARROW));
+                  // the focus ring on the focused card only, and only while the window has the focus
+                  play(w, L"\t\t");
+                  EXPECT_TRUE(waitUntil([&] { return green(CardX[1], 119) < 99; }));
+                  EXPECT_GT(green(CardX[0], 119), 200);
+                  AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(w, nullptr), TRUE);
+                  SetFocus(nullptr);
+                  EXPECT_TRUE(waitUntil([&] { return green(CardX[1], 119) > 200; }, 9000));
                   ReleaseDC(w, dc);
                   play(w, L"\x1b");
               }),
@@ -232,6 +244,15 @@ TEST(Installer, RefusesTheTemporaryFolder) {
     HWND w = waitForWindow(MainWindowClass, 60000, &run);
     ASSERT_TRUE(w);
     EXPECT_EQ(windowText(w), text(English, WindowTitle));
+    // at its design size, centred in the work area
+    RECT client, r, work;
+    GetClientRect(w, &client);
+    EXPECT_EQ(client.right, 1160);
+    EXPECT_EQ(client.bottom, 700);
+    GetWindowRect(w, &r);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_NEAR(r.left + r.right, work.left + work.right, 1);
+    EXPECT_NEAR(r.top + r.bottom, work.top + work.bottom, 1);
     // what it tells tools, once its loop runs: the patch found, the music playing
     for (const std::wstring name : {text(English, PatchFound), accessibleText(English, MusicOnName)})
         EXPECT_TRUE(waitUntil([&] { return childNamed(w, name).id != 0; })) << narrow(name);

@@ -128,6 +128,19 @@ double darkColumn(const Canvas& c, float y, const RectF& box) {
     return n ? sum / n : -1;
 }
 
+// The pixels of a box within a small distance of a colour.
+int inkOf(const Canvas& c, const RECT& box, uint32_t colour) {
+    int n = 0;
+    for (LONG y = box.top; y < box.bottom; ++y)
+        for (LONG x = box.left; x < box.right; ++x) {
+            int d = 0;
+            for (int shift : {0, 8, 16})
+                d += std::abs(int(c.pixel(x, y) >> shift & 0xFF) - int(colour >> shift & 0xFF));
+            n += d < 96;
+        }
+    return n;
+}
+
 // Luminance contrast of two colours as WCAG defines it, 1 to 21.
 double contrast(uint32_t a, uint32_t b) {
     const auto luminance = [](uint32_t c) {
@@ -239,6 +252,34 @@ TEST(Fonts, FamilyWithGlyphs) {
     }
 }
 
+// The title, the patch's headline, the location's origin and the main button's caption are bold: each covers more than
+// half-way from its text drawn regular to it drawn bold, below the frame with the frame's own settings.
+TEST(Frame, BoldTexts) {
+    Frame f;
+    Canvas c(920, 720);
+    f.draw(c);
+    const Palette p = standardPalette();
+    const auto items = mainWindowItems(f.app, 920, 620, 1);
+    for (auto [key, size, colour] : {std::tuple{int(GameTitleText), 25.f, p.title},
+                                     {PatchHeadlineText, 15.f, p.headline},
+                                     {LocationOriginText, 12.f, p.good},
+                                     {ActionButton, 16.f, p.mainText}}) {
+        const auto& item = *std::find_if(items.begin(), items.end(), [&](auto& i) { return i.key == key; });
+        // clear of the button's rounded corners
+        RECT b = item.bounds;
+        InflateRect(&b, key == ActionButton ? -20 : 0, 0);
+        int ink[2];
+        for (int style : {StyleRegular, StyleBold}) {
+            const RectF strip{0, 620.f + 50 * style, 920, 50};
+            fillRoundedRect(c.dc, strip, 0, c.pixel(b.left, b.top + 2));
+            drawText(c.dc, f.app.fontFamily.get(), item.name.c_str(), -1, size, style, colour, strip, AlignNear,
+                     TrimCharacter, 0);
+            ink[style] = inkOf(c, {0, 620 + 50 * style, 920, 670 + 50 * style}, colour);
+        }
+        EXPECT_GT(2 * inkOf(c, b, colour), ink[0] + ink[1]) << key;
+    }
+}
+
 // A size in the largest unit it reaches under 1024, to two places; TB the largest.
 TEST(Frame, PatchSizeInItsUnit) {
     const std::pair<uint64_t, const wchar_t*> sizes[] = {
@@ -280,6 +321,9 @@ TEST(Frame, HighContrast) {
                     double strongest = 1;
                     for (auto [colour, n] : counts) strongest = std::max(strongest, contrast(colour, back));
                     EXPECT_GE(strongest, 7.0) << narrow(item.name) << " " << state;
+                    // a live control never in the colour of inert ones, but the speaker of music that is off
+                    EXPECT_TRUE(item.state & STATE_SYSTEM_UNAVAILABLE || item.key == MusicToggle ||
+                                !counts.count(highContrastPalette(theme).inert));
                 }
             }
         }
@@ -291,7 +335,7 @@ TEST(Frame, HighContrast) {
 TEST_F(Window, PaintsAcrossAResize) {
     app.instance = GetModuleHandleW(nullptr);
     loadBackgroundImage(app);
-    for (SIZE size : {SIZE{920, 620}, SIZE{1400, 300}}) {
+    for (SIZE size : {SIZE{1400, 300}, SIZE{1400, 620}}) {
         SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER);
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         Canvas expected(size.cx, size.cy);
