@@ -9,7 +9,7 @@
 #   - a game folder that takes no new file, as Program Files refuses a user: Wine keeps the read-only
 #     attribute in the mode bits alone, which root (as in CI) writes through, while the immutable flag
 #     refuses root too;
-#   - a named pipe with a writer that never writes, on which a copy blocks as on a share that went away;
+#   - a named pipe, on which a copy's read waits until the writer closes;
 #   - a copy of the prefix without the stand-in Windows fonts, as a bare Wine prefix has it.
 # Usage: fixtures.sh up|down BUILD_DIR
 set -u

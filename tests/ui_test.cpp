@@ -128,19 +128,6 @@ double darkColumn(const Canvas& c, float y, const RectF& box) {
     return n ? sum / n : -1;
 }
 
-// The pixels of a box within a small distance of a colour.
-int inkOf(const Canvas& c, const RECT& box, uint32_t colour) {
-    int n = 0;
-    for (LONG y = box.top; y < box.bottom; ++y)
-        for (LONG x = box.left; x < box.right; ++x) {
-            int d = 0;
-            for (int shift : {0, 8, 16})
-                d += std::abs(int(c.pixel(x, y) >> shift & 0xFF) - int(colour >> shift & 0xFF));
-            n += d < 96;
-        }
-    return n;
-}
-
 // Luminance contrast of two colours as WCAG defines it, 1 to 21.
 double contrast(uint32_t a, uint32_t b) {
     const auto luminance = [](uint32_t c) {
@@ -153,6 +140,14 @@ double contrast(uint32_t a, uint32_t b) {
     };
     const double x = luminance(a) + 0.05, y = luminance(b) + 0.05;
     return std::max(x, y) / std::min(x, y);
+}
+
+// The pixels of a box that hardly differ from a colour in luminance.
+int inkOf(const Canvas& c, const RECT& box, uint32_t colour) {
+    int n = 0;
+    for (LONG y = box.top; y < box.bottom; ++y)
+        for (LONG x = box.left; x < box.right; ++x) n += contrast(c.pixel(x, y), colour) < 1.5;
+    return n;
 }
 
 }  // namespace

@@ -18,18 +18,15 @@ inline const wchar_t* const SteamMachineKey = L"SOFTWARE\\Valve\\Steam";
 inline const wchar_t* const UninstallKey =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2719305";
 
-// Writes one value with its raw bytes, or a string with its terminator as programs normally store it.
-inline bool setValue(HKEY hive, const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
-                     DWORD bytes, REGSAM view = 0) {
-    HKEY k = nullptr;
-    if (RegCreateKeyExW(hive, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &k, nullptr)) return false;
-    const bool ok = RegSetValueExW(k, name.c_str(), 0, type, static_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS;
-    RegCloseKey(k);
-    return ok;
-}
+// Writes a string with its terminator, as programs normally store it.
 inline bool setString(HKEY hive, const std::wstring& key, const std::wstring& name, const std::wstring& text,
                       DWORD type = REG_SZ, REGSAM view = 0) {
-    return setValue(hive, key, name, type, text.c_str(), DWORD((text.size() + 1) * 2), view);
+    HKEY k = nullptr;
+    if (RegCreateKeyExW(hive, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &k, nullptr)) return false;
+    const auto bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    const bool ok = RegSetValueExW(k, name.c_str(), 0, type, bytes, DWORD((text.size() + 1) * 2)) == ERROR_SUCCESS;
+    RegCloseKey(k);
+    return ok;
 }
 
 // Removes the Steam and uninstall keys of every view, so that each world starts empty.
