@@ -178,7 +178,7 @@ TEST(LanguageWindow, CardsAsDrawn) {
                   EXPECT_LT(green(CardX[2], 216) + 8, green(CardX[2], 221));
                   // out of the window (centred on the screen), no card stays hot
                   SetCursorPos(0, 0);
-                  EXPECT_TRUE(waitUntil([&] { return green(CardX[1], 136) + 8 > green(CardX[0], 136); }, 9000));
+                  EXPECT_TRUE(waitUntil([&] { return green(CardX[1], 136) + 8 > green(CardX[0], 136); }));
                   // off the cards, the arrow again
                   EXPECT_TRUE(cursorIs(20, 100, IDC_ARROW));
                   // the focus ring on the focused card only, and only while the window has the focus
@@ -187,7 +187,7 @@ TEST(LanguageWindow, CardsAsDrawn) {
                   EXPECT_GT(green(CardX[0], 119), 200);
                   AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(w, nullptr), TRUE);
                   SetFocus(nullptr);
-                  EXPECT_TRUE(waitUntil([&] { return green(CardX[1], 119) > 200; }, 9000));
+                  EXPECT_TRUE(waitUntil([&] { return green(CardX[1], 119) > 200; }));
                   ReleaseDC(w, dc);
                   play(w, L"\x1b");
               }),

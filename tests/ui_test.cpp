@@ -256,9 +256,9 @@ TEST(Frame, BoldTexts) {
     const Palette p = standardPalette();
     const auto items = mainWindowItems(f.app, 920, 620, 1);
     for (auto [key, size, colour] : {std::tuple{int(GameTitleText), 25.f, p.title},
-                                     {PatchHeadlineText, 15.f, p.headline},
-                                     {LocationOriginText, 12.f, p.good},
-                                     {ActionButton, 16.f, p.mainText}}) {
+                                     {PatchHeadlineText, 15, p.headline},
+                                     {LocationOriginText, 12, p.good},
+                                     {ActionButton, 16, p.mainText}}) {
         const auto& item = *std::find_if(items.begin(), items.end(), [&](auto& i) { return i.key == key; });
         // clear of the button's rounded corners
         RECT b = item.bounds;
@@ -382,6 +382,8 @@ TEST_F(Window, ClicksAndHover) {
     EXPECT_TRUE(player.musicMuted);
     EXPECT_TRUE(repainted());
     send(WM_MOUSEMOVE, 0, positionOf(ChipEnglish));
+    // its leave asked for once, not at every move
+    EXPECT_TRUE(app.mouseTracking);
     // tools are told which control is under the mouse
     EXPECT_TRUE(named(L"EN").state & STATE_SYSTEM_HOTTRACKED);
     EXPECT_TRUE(repainted());
