@@ -166,7 +166,9 @@ TEST(LanguageWindow, CardsAsDrawn) {
                           return GetCursorInfo(&cursor) && cursor.hCursor == LoadCursorW(nullptr, id);
                       });
                   };
-                  // from one card onto the next
+                  // off the cards the arrow, then from one card onto the next the hand (from the arrow, so that
+                  // a hand the card before left cannot pass for the first)
+                  EXPECT_TRUE(cursorIs(20, 100, IDC_ARROW));
                   EXPECT_TRUE(cursorIs(CardX[0], 130, IDC_HAND));
                   EXPECT_TRUE(cursorIs(CardX[1], 130, IDC_HAND));
                   // the hot face, pink
@@ -179,8 +181,6 @@ TEST(LanguageWindow, CardsAsDrawn) {
                   // out of the window (centred on the screen), no card stays hot
                   SetCursorPos(0, 0);
                   EXPECT_TRUE(waitUntil([&] { return green(CardX[1], 136) + 8 > green(CardX[0], 136); }));
-                  // off the cards, the arrow again
-                  EXPECT_TRUE(cursorIs(20, 100, IDC_ARROW));
                   // the focus ring on the focused card only, and only while the window has the focus
                   play(w, L"\t\t");
                   EXPECT_TRUE(waitUntil([&] { return green(CardX[1], 119) < 99; }));

@@ -9,7 +9,6 @@
 #   - a game folder that takes no new file, as Program Files refuses a user: Wine keeps the read-only
 #     attribute in the mode bits alone, which root (as in CI) writes through, while the immutable flag
 #     refuses root too;
-#   - a named pipe, on which a copy's read waits until the writer closes;
 #   - a copy of the prefix without the stand-in Windows fonts, as a bare Wine prefix has it.
 # Usage: fixtures.sh up|down BUILD_DIR
 set -u
@@ -45,7 +44,6 @@ ln -sfn "$root/tiny/.boot-sector" "$prefix/dosdevices/t::"
 printf 'MZ' >"$root/locked/Tavinmere.exe"
 printf 'the previous patch' >"$root/locked/game/patch.rpa"
 chattr +i "$root/locked/game"
-mkfifo "$root/stuck.fifo"
 cp -a "$prefix" "$build/bareprefix"
 rm -f "$build/bareprefix/drive_c/windows/Fonts/"*.ttf "$build/bareprefix/dosdevices/t:"*
 # Wine's services start again, detached as tools/test starts them, and find T: with its boot sector.

@@ -219,25 +219,6 @@ TEST_F(Install, OldPatchSurvives) {
     }
 }
 
-// A swap the game refuses is tried again for about a second: the copy of a pipe, whose read waits for bytes until
-// its writer closes, ends only once the game holds the old patch.
-TEST_F(Install, SwapTriedAgain) {
-    const wstring pipe = buildFolder() + L"\\fixtures\\stuck.fifo";
-    const auto open = [&](DWORD access) {
-        return CreateFileW(pipe.c_str(), access, 7, nullptr, OPEN_EXISTING, 0, nullptr);
-    };
-    OwnedFile reader(open(GENERIC_READ)), writer(open(GENERIC_WRITE));
-    writeBytes(target, Old);
-    ASSERT_TRUE(startWorker(app, pipe, target));
-    ASSERT_TRUE(waitUntil([&] { return isExistingFile(target + L".partial"); }));
-    gameOpens();
-    const auto start = GetTickCount64();
-    writer.reset();
-    DialogAnswerer answerer(IDOK);
-    ASSERT_TRUE(notify.pumpUntilDone());
-    EXPECT_GE(GetTickCount64() - start, 875u);
-}
-
 // The fixtures' 2 MiB drive T:, a FAT32 USB stick as Windows programs see it: the FAT32 limit, then the
 // space (the old patch's bytes do not count as free), then a drive that fills during the copy, and the
 // room of a partial file an earlier run left, which the copy replaces.

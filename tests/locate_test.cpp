@@ -107,6 +107,13 @@ TEST_F(World, RootsAndLibraries) {
     const wstring drives{fixed.root()[0], removable.root()[0]};
     EXPECT_EQ(ours(buildSteamRootList(), drives), roots);
     EXPECT_EQ(ours(findSteamLibraries(), drives), libraries);
+    // Steam's default folder, though the environment puts Program Files elsewhere
+    const wstring usual = L"C:\\Program Files (x86)\\Steam";
+    SetEnvironmentVariableW(L"ProgramFiles(x86)", L"Q:\\");
+    makeDirs(usual);
+    const auto all = buildSteamRootList();
+    RemoveDirectoryW(usual.c_str());
+    EXPECT_EQ(std::count(all.begin(), all.end(), usual), 1);
 }
 
 // Strict UTF-8 first, its BOM dropped; other bytes are read in the ANSI code page, 1252 for Wine in the

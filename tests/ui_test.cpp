@@ -602,7 +602,18 @@ TEST_F(Window, WhatToolsHearAndPress) {
     const long first = named(L"简中").id;
     // a repaint tells tools nothing
     EXPECT_EQ(heard([] {}), Events{});
+    // the chip's edge on the screen: the ring there only while the window has the focus
+    const auto edge = [&] {
+        const LogicalView v = logicalViewOf(window);
+        const RectF r = computeLayout(app.uiState, v.width, v.height).control(ChipSimplified);
+        HDC dc = GetDC(window);
+        const COLORREF p = GetPixel(dc, int((r.X + 1) * v.scale), int((r.Y + r.Height / 2) * v.scale));
+        ReleaseDC(window, dc);
+        return p;
+    };
+    const COLORREF plain = edge();
     const Events tab = heard([&] { EXPECT_TRUE(key(VK_TAB)); });
+    EXPECT_NE(edge(), plain);
     EXPECT_EQ(std::count_if(tab.begin(), tab.end(), [](auto& e) { return e.first == EVENT_OBJECT_FOCUS; }), 1);
     EXPECT_TRUE(contains(tab, EVENT_OBJECT_FOCUS, first));
     EXPECT_TRUE(named(L"简中").state & STATE_SYSTEM_FOCUSED);
@@ -611,6 +622,7 @@ TEST_F(Window, WhatToolsHearAndPress) {
                               EXPECT_TRUE(repainted());
                           }),
                           EVENT_OBJECT_FOCUS, first));
+    EXPECT_EQ(edge(), plain);
     EXPECT_EQ(focusedChild(window), -1);
     EXPECT_FALSE(named(L"简中").state & STATE_SYSTEM_FOCUSED);
     EXPECT_TRUE(contains(heard([&] {
