@@ -185,7 +185,6 @@ TEST(Frame, LooksTheStateDecides) {
     // the folder button in the main colours, no dark text on its strong face; beside it dark text on a pale one
     EXPECT_LT(darkColumn(c, C.Y + C.Height / 2, C), 0);
     EXPECT_GT(darkColumn(c, D.Y + D.Height / 2, D), 0);
-    // pale, under the chips' dark captions
     // the focus ring where a control has the focus; beside a missing patch "Open app folder" in the main colours
     f.app.patchFound = false;
     Canvas ring(920, 620);
@@ -292,6 +291,7 @@ TEST(Frame, HighContrast) {
     const std::pair<InstallState, bool> views[] = {
         {StateReady, true}, {StateReady, false}, {StateInstalling, true}, {StateCompleted, true}};
     for (const SystemColours& theme : themes) {
+        const Palette hc = highContrastPalette(theme);
         for (int32_t language : {SimplifiedChinese, TraditionalChinese, English}) {
             for (auto [state, patch] : views) {
                 Frame f;
@@ -301,7 +301,7 @@ TEST(Frame, HighContrast) {
                 f.app.candidates.push_back(Other);
                 f.app.hoverControl = DetectAgainButton;
                 Canvas c(1840, 1240);
-                drawMainFrame(f.app, c.dc, 1840, 1240, 192, nullptr, {highContrastPalette(theme), ChipEnglish});
+                drawMainFrame(f.app, c.dc, 1840, 1240, 192, nullptr, {hc, ChipEnglish});
                 EXPECT_EQ(c.dc.lastStatus, Gdiplus::Ok);
                 for (const AccessibleItem& item : mainWindowItems(f.app, 920, 620, 2.0f)) {
                     if (item.role == ROLE_SYSTEM_PROGRESSBAR) continue;
@@ -318,7 +318,7 @@ TEST(Frame, HighContrast) {
                     EXPECT_GE(strongest, 7.0) << narrow(item.name) << " " << state;
                     // a live control never in the colour of inert ones, but the speaker of music that is off
                     EXPECT_TRUE(item.state & STATE_SYSTEM_UNAVAILABLE || item.key == MusicToggle ||
-                                !counts.count(highContrastPalette(theme).inert));
+                                !counts.count(hc.inert));
                 }
             }
         }
