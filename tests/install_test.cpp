@@ -99,6 +99,8 @@ TEST(Checks, FileIdentityAndRoom) {
     // file systems hold any patch.
     EXPECT_FALSE(fileSystemHolds(L"FAT", 4ull << 30));
     EXPECT_TRUE(fileSystemHolds(L"exFAT", 4ull << 30));
+    // a code the system has no text for
+    EXPECT_EQ(systemErrorText(0xDEAD), L"Unknown error (0x0000DEAD)");
 }
 
 // The main action when there is nothing to copy, or no copy to start.

@@ -59,10 +59,11 @@ struct Window : ::testing::Test, Frame {
         pumpMessages(0);
         app.installJob.reset();
     }
-    LPARAM positionOf(ControlId id) const {
+    // A control's centre in client pixels, or the point of its middle row that many logical pixels in.
+    LPARAM positionOf(ControlId id, float in = 0) const {
         const LogicalView v = logicalViewOf(window);
         const RectF r = computeLayout(app.uiState, v.width, v.height).control(id);
-        return MAKELPARAM(int((r.X + r.Width / 2) * v.scale), int((r.Y + r.Height / 2) * v.scale));
+        return MAKELPARAM(int((r.X + (in ? in : r.Width / 2)) * v.scale), int((r.Y + r.Height / 2) * v.scale));
     }
     LRESULT send(UINT message, WPARAM w = 0, LPARAM l = 0) { return SendMessageW(window, message, w, l); }
     void click(ControlId id) {
@@ -604,12 +605,11 @@ TEST_F(Window, WhatToolsHearAndPress) {
     EXPECT_EQ(heard([] {}), Events{});
     // the chip's edge on the screen: the ring there only while the window has the focus
     const auto edge = [&] {
-        const LogicalView v = logicalViewOf(window);
-        const RectF r = computeLayout(app.uiState, v.width, v.height).control(ChipSimplified);
+        const LPARAM p = positionOf(ChipSimplified, 1);
         HDC dc = GetDC(window);
-        const COLORREF p = GetPixel(dc, int((r.X + 1) * v.scale), int((r.Y + r.Height / 2) * v.scale));
+        const COLORREF c = GetPixel(dc, LOWORD(p), HIWORD(p));
         ReleaseDC(window, dc);
-        return p;
+        return c;
     };
     const COLORREF plain = edge();
     const Events tab = heard([&] { EXPECT_TRUE(key(VK_TAB)); });
