@@ -72,6 +72,7 @@ TEST(Paths, TextRules) {
         {gameRootOf(L"E:\\mygame"), L""}};
     for (auto& [got, expected] : cases) EXPECT_EQ(got, expected);
     EXPECT_TRUE(equalsIgnoreCase(L"C:\\GAMES\\ÄÖ游", L"c:\\games\\äö游"));
+    EXPECT_TRUE(equalsIgnoreCase(L"", L""));
     EXPECT_FALSE(endsWithIgnoreCase(L"me", L"\\game"));
 }
 

@@ -605,7 +605,7 @@ TEST_F(Window, WhatToolsHearAndPress) {
     EXPECT_EQ(heard([] {}), Events{});
     // the chip's edge on the screen: the ring there only while the window has the focus
     const auto edge = [&] {
-        const LPARAM p = positionOf(ChipSimplified, 1);
+        const auto p = positionOf(ChipSimplified, 1);
         HDC dc = GetDC(window);
         const COLORREF c = GetPixel(dc, LOWORD(p), HIWORD(p));
         ReleaseDC(window, dc);
