@@ -223,7 +223,7 @@ TEST_F(World, EverySourceRanked) {
     SetCurrentDirectoryW(L"C:\\");
     EXPECT_EQ(detect(root, steam)[0], steamGame + L"*");
     // counted from 1, and only for two or more
-    EXPECT_EQ(candidateCounterText(English, 1, 3), L"Detected locations  2 / 3");
+    EXPECT_EQ(candidateCounterText(English, 0, 2), L"Detected locations  1 / 2");
     EXPECT_EQ(candidateCounterText(English, 0, 1), L"");
 }
 
