@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "locate/paths.h"
 #include "support/support.h"
 
 namespace world {
@@ -23,8 +24,8 @@ inline bool setString(HKEY hive, const std::wstring& key, const std::wstring& na
                       DWORD type = REG_SZ, REGSAM view = 0) {
     HKEY k = nullptr;
     if (RegCreateKeyExW(hive, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &k, nullptr)) return false;
-    const auto bytes = reinterpret_cast<const BYTE*>(text.c_str());
-    const bool ok = RegSetValueExW(k, name.c_str(), 0, type, bytes, DWORD((text.size() + 1) * 2)) == ERROR_SUCCESS;
+    const bool ok = RegSetValueExW(k, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                                   DWORD((text.size() + 1) * 2)) == ERROR_SUCCESS;
     RegCloseKey(k);
     return ok;
 }
@@ -61,16 +62,22 @@ inline bool defineDrive(wchar_t letter, const std::string& unixPath, UINT type) 
 }
 
 // The first free drive letter from `from` on, mapped to a folder for the scope (fixed unless told).
+// Wine's path lookups keep their table of drives for up to a second, so the scope starts and ends once they
+// see the change: else a path could be named through a drive just gone, or a drive just made not be seen.
 struct Drive {
     wchar_t letter;
     bool ok = false;
-    Drive(wchar_t from, const std::wstring& folder, UINT type = DRIVE_FIXED) {
-        for (letter = from; letter < L'Y' && GetDriveTypeW((root()).c_str()) != DRIVE_NO_ROOT_DIR;) ++letter;
-        ok = defineDrive(letter, unixPathOf(folder), type);
+    // the folder's Linux path
+    std::string path;
+    Drive(wchar_t from, const std::wstring& folder, UINT type = DRIVE_FIXED) : path(unixPathOf(folder)) {
+        for (letter = from; letter < L'Y' && GetDriveTypeW(root().c_str()) != DRIVE_NO_ROOT_DIR;) ++letter;
+        ok = defineDrive(letter, path, type) && waitUntil([&] { return seen(); });
     }
     ~Drive() {
-        if (ok) defineDrive(letter, {}, DRIVE_NO_ROOT_DIR);
+        if (ok && defineDrive(letter, {}, DRIVE_NO_ROOT_DIR)) waitUntil([&] { return !seen(); });
     }
+    // whether Wine's lookups name the folder by this drive
+    bool seen() const { return dosPathOfLinuxPath(widen(path)) == root(); }
     // neither copied nor moved: each copy would remove the drive
     Drive(Drive&&) = delete;
     std::wstring root() const { return std::wstring(1, letter) + L":\\"; }
