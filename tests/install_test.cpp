@@ -234,7 +234,8 @@ TEST_F(Install, SmallFat32Drive) {
     // T: is the fixtures' small drive
     ASSERT_LT(room, 2 * MiB);
     // a stale partial file's room counts, and no more (over a third: the drive then has less free than twice it)
-    writeBytes(target + L".partial", std::string(room * 2 / 5, 'p'));
+    const std::string stale(room * 2 / 5, 'p');
+    writeBytes(target + L".partial", stale);
     for (auto [patch, refusal] : {std::pair{4ull << 30, PatchTooLargeForFat},
                                   {(4ull << 30) - 1, NotEnoughSpace},
                                   {room / 2 + 1, NotEnoughSpace}}) {
@@ -255,7 +256,7 @@ TEST_F(Install, SmallFat32Drive) {
     EXPECT_EQ(app.selectedCandidate, 0u);
     EXPECT_EQ(app.statusText, text(English, CopyFailed) + (L": " + systemErrorText(ERROR_DISK_FULL)));
     EXPECT_EQ(readBytes(target), old);
-    writeBytes(target + L".partial", std::string(room * 2 / 5, 'p'));
+    writeBytes(target + L".partial", stale);
     writeSparseFile(app.patchSourcePath, room / 2 - 4096);
     install();
     EXPECT_TRUE(app.statusText.empty());

@@ -73,8 +73,9 @@ struct Drive {
         for (letter = from; letter < L'Y' && GetDriveTypeW(root().c_str()) != DRIVE_NO_ROOT_DIR;) ++letter;
         ok = defineDrive(letter, path, type) && waitUntil([&] { return seen(); });
     }
+    // removed whether or not Wine saw it, so that a scope that failed leaves no drive behind
     ~Drive() {
-        if (ok && defineDrive(letter, {}, DRIVE_NO_ROOT_DIR)) waitUntil([&] { return !seen(); });
+        if (defineDrive(letter, {}, DRIVE_NO_ROOT_DIR)) waitUntil([&] { return !seen(); });
     }
     // whether Wine's lookups name the folder by this drive
     bool seen() const { return dosPathOfLinuxPath(widen(path)) == root(); }
