@@ -172,7 +172,6 @@ TEST(Frame, LooksTheStateDecides) {
         f.draw(c);
         const float w = T.Width * permille / 1000, x = T.X, y = T.Y + 4;
         EXPECT_NE(c.pixel(x + w + 2, y), fill);
-        EXPECT_TRUE(w < 4 || c.pixel(x + w / 2, y) == fill);
     }
     const auto folderButtonWith = [&](ControlId hover) { return f.app.hoverControl = hover, f.at(C.X + 6, C.Y + 20); };
     EXPECT_EQ(folderButtonWith(ChooseFolderButton), folderButtonWith(None));
@@ -357,10 +356,10 @@ TEST_F(Window, PaintsAcrossAResize) {
 TEST_F(Window, ClicksAndHover) {
     // one location: no arrows, drawn or read
     EXPECT_FALSE(named(L"Next location").id);
-    // Windows' focus-cue rule: news of other cues leaves the ring as it is, UIS_SET hides it, UIS_CLEAR shows it
-    send(WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL));
-    EXPECT_FALSE(app.focusCuesHidden);
+    // Windows' focus-cue rule: UIS_SET hides the ring, news of other cues leaves it as it is, UIS_CLEAR shows it
     send(WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS));
+    EXPECT_TRUE(app.focusCuesHidden);
+    send(WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL));
     EXPECT_TRUE(app.focusCuesHidden);
     send(WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS));
     EXPECT_FALSE(app.focusCuesHidden);
@@ -630,7 +629,7 @@ TEST_F(Window, WhatToolsHearAndPress) {
                                   {L"Choose folder", L"Ctrl+B"},
                                   {L"Detect again", L"F5"},
                                   {L"Install patch", L"Enter"}})
-        EXPECT_EQ(named(name).shortcut, shortcut) << narrow(name);
+        EXPECT_EQ(named(name).shortcut, shortcut);
     // While a message box the window owns is open (as while the folder picker is), a tool finds every
     // control unavailable and cannot press one, nor can an action it asked for just before.
     static Window* self;
@@ -658,7 +657,7 @@ TEST_F(Window, WhatToolsHearAndPress) {
     pumpMessages(50);
     EXPECT_EQ(app.selectedCandidate, 1u);
     EXPECT_EQ(app.language, SimplifiedChinese);
-    setLanguage(app, English);
+    EXPECT_TRUE(contains(heard([&] { setLanguage(app, English); }), EVENT_OBJECT_STATECHANGE, first));
     app.patchFound = false;
     EXPECT_EQ(doDefaultAction(window, named(L"Install patch").id), DISP_E_MEMBERNOTFOUND);
     EXPECT_FALSE(named(text(English, ReadyToInstall)).id);
