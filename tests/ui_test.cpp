@@ -180,6 +180,8 @@ TEST(Frame, LooksTheStateDecides) {
     EXPECT_NE(folderButtonWith(ChooseFolderButton), folderButtonWith(None));
     Canvas c(920, 620);
     f.draw(c);
+    // no GDI+ failure, though there is no picture to draw
+    EXPECT_EQ(c.dc.lastStatus, Gdiplus::Ok);
     EXPECT_NE(c.pixel(B.X + 12, B.Y + 26), cancelLook);
     EXPECT_NE(c.pixel(D.X + D.Width / 2, D.Y), c.pixel(D.X + D.Width / 2, D.Y + 4));
     // the folder button in the main colours, no dark text on its strong face; beside it dark text on a pale one
@@ -312,9 +314,10 @@ TEST(Frame, HighContrast) {
                     double strongest = 1;
                     for (auto [colour, n] : counts) strongest = std::max(strongest, contrast(colour, back));
                     EXPECT_GE(strongest, 7.0) << narrow(item.name) << " " << state;
-                    // a live control never in the colour of inert ones, but the speaker of music that is off
-                    EXPECT_TRUE(item.state & STATE_SYSTEM_UNAVAILABLE || item.key == MusicToggle ||
-                                !counts.count(hc.inert));
+                    // a live control never in the colour of inert ones, but the speaker of music that is off (no
+                    // device here), which is
+                    EXPECT_TRUE(item.state & STATE_SYSTEM_UNAVAILABLE ||
+                                (item.key == MusicToggle) == counts.count(hc.inert));
                 }
             }
         }
@@ -346,7 +349,7 @@ TEST_F(Window, PaintsAcrossAResize) {
             }
         }
         ReleaseDC(window, screen);
-        EXPECT_LT(differing, samples / 50) << size.cx;
+        EXPECT_LT(differing, samples / 50);
     }
 }
 
@@ -427,7 +430,8 @@ TEST_F(Window, ClosingAndDetectingAgain) {
     app.uiState = StateCompleted;
     settle(window);
     EXPECT_TRUE(key(VK_F5));
-    EXPECT_EQ(app.candidates.size(), 1u);
+    // found again, the picked folder first (the prefix may hold other games: its count is not ours)
+    EXPECT_TRUE(app.candidates.at(0).manual);
     EXPECT_EQ(app.uiState, StateReady);
     installing();
     app.progressPermille = 500;

@@ -280,24 +280,26 @@ void DialogAnswerer::run() {
         HWND dialog = findWindow(L"#32770", GetCurrentProcessId());
         if (!dialog || dialog == answered) continue;
         Seen s{windowText(dialog)};
+        int command = IDCANCEL;
         // a message box, once its text is set (it has none while it is being created)
         if (HWND message = GetDlgItem(dialog, 0xFFFF)) {
             s.text = windowText(message);
             if (s.text.empty()) continue;
             s.icon = iconOf(dialog);
-            const bool hasYes = GetDlgItem(dialog, IDYES);
-            PostMessageW(dialog, WM_COMMAND, hasYes ? answer_ : IDOK, 0);
-        } else if (pickedFolder_.empty()) {
-            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-        } else {
+            command = GetDlgItem(dialog, IDYES) ? answer_ : IDOK;
+        } else if (!pickedFolder_.empty()) {
             HWND edit = visibleEdit(dialog);
             if (!edit || (pickWhen_ && WaitForSingleObject(pickWhen_, 0) != WAIT_OBJECT_0)) continue;
             SendMessageW(edit, WM_SETTEXT, 0, LPARAM(pickedFolder_.c_str()));
-            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            command = IDOK;
         }
         answered = dialog;
-        std::lock_guard<std::mutex> lock(mutex_);
-        seen_.push_back(s);
+        // kept before it is answered: the caller may look as soon as the dialog is gone
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            seen_.push_back(s);
+        }
+        PostMessageW(dialog, WM_COMMAND, command, 0);
     }
 }
 
