@@ -314,8 +314,8 @@ TEST(Frame, HighContrast) {
                     double strongest = 1;
                     for (auto [colour, n] : counts) strongest = std::max(strongest, contrast(colour, back));
                     EXPECT_GE(strongest, 7.0) << narrow(item.name) << " " << state;
-                    // a live control never in the colour of inert ones, but the speaker of music that is off (no
-                    // device here), which is
+                    // no live control in the colour of inert ones but the speaker, which is while the music is off
+                    // (here: no device)
                     EXPECT_TRUE(item.state & STATE_SYSTEM_UNAVAILABLE ||
                                 (item.key == MusicToggle) == counts.count(hc.inert));
                 }
