@@ -116,7 +116,7 @@ bool hasGlyphs(const FontFamily& family, const wstring& text) {
     GetTextFaceW(dc.get(), LF_FACESIZE, face);
     std::vector<WORD> glyphs(text.size());
     GetGlyphIndicesW(dc.get(), text.c_str(), int(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
-    return !wcscmp(face, font.lfFaceName) && std::count(glyphs.begin(), glyphs.end(), 0xFFFF) == 0;
+    return !wcscmp(face, font.lfFaceName) && !std::count(glyphs.begin(), glyphs.end(), 0xFFFF);
 }
 
 // The mean column of the dark pixels of a row across a box.
@@ -513,7 +513,8 @@ TEST_F(Window, AccessibleTree) {
             }
             EXPECT_EQ(checked, std::vector<wstring>{languageShortLabel(language)});
             std::vector<TextId> texts = shown;
-            texts.insert(texts.end(), {Subtitle, GameTitle, InstallLocation, ChooseFolder, DetectAgain});
+            texts.insert(texts.end(),
+                         {Subtitle, GameTitle, InstallLocation, ChooseFolder, DetectAgain, SteamAppIdLabel});
             for (TextId id : texts) EXPECT_NE(names.find(text(language, id)), wstring::npos) << id;
         }
     }
