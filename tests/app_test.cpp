@@ -15,6 +15,7 @@
 
 namespace {
 
+using std::wstring;
 // logical centres of the three cards; their middle row is at 166
 constexpr float CardX[3] = {129, 325, 521};
 
@@ -69,7 +70,7 @@ TEST(CommandLine, Options) {
     const struct {
         const wchar_t* line;
         int32_t language;
-        std::wstring dest = {};
+        wstring dest{};
     } cases[] = {{L"--lang en", English},
                  {L"--lang ZH-tw", TraditionalChinese},
                  {L"--LANG Traditional", TraditionalChinese},
@@ -81,7 +82,7 @@ TEST(CommandLine, Options) {
                  {L"--dest a --dest \"\"", -1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        const auto o = parseCommandLine((L"x.exe " + std::wstring(c.line)).c_str());
+        const auto o = parseCommandLine((L"x.exe " + wstring(c.line)).c_str());
         EXPECT_EQ(o.destOption, c.dest);
         EXPECT_EQ(o.language, c.language < 0 ? SimplifiedChinese : c.language);
         EXPECT_EQ(o.languageGiven, c.language >= 0);
@@ -213,7 +214,7 @@ TEST(Startup, PictureAndMusic) {
 // must still come, in the chosen language, and end the run with 0.
 TEST(Installer, RefusesTheTemporaryFolder) {
     TempDir base;
-    const std::wstring temp = base / L"Temporary Files", dir = temp + L"\\Rar$EXa1.234", exe = dir + L"\\Setup.exe";
+    const wstring temp = base / L"Temporary Files", dir = temp + L"\\Rar$EXa1.234", exe = dir + L"\\Setup.exe";
     makeDirs(dir);
     ASSERT_TRUE(CopyFileW((buildFolder() + L"\\bin\\TavinMere-Patch-Installer.exe").c_str(), exe.c_str(), 0));
     wchar_t shortTemp[MAX_PATH]{};
@@ -233,7 +234,7 @@ TEST(Installer, RefusesTheTemporaryFolder) {
     EXPECT_EQ(child.waitForExit(30000), 0u);
     // Moved out of it, it runs whole: its window in the language given, the patch beside it found and the music
     // playing, ended with 0.
-    const std::wstring other = base / L"Elsewhere";
+    const wstring other = base / L"Elsewhere";
     ASSERT_TRUE(MoveFileW(dir.c_str(), other.c_str()));
     writeBytes(other + L"\\patch.rpa", "p");
     ChildProcess run;
@@ -251,8 +252,8 @@ TEST(Installer, RefusesTheTemporaryFolder) {
     EXPECT_NEAR(r.left + r.right, work.left + work.right, 1);
     EXPECT_NEAR(r.top + r.bottom, work.top + work.bottom, 1);
     // what it tells tools, once its loop runs: the patch found, the music playing
-    for (const std::wstring name : {text(English, PatchFound), accessibleText(English, MusicOnName)})
-        EXPECT_TRUE(waitUntil([&] { return childNamed(w, name).id != 0; })) << narrow(name);
+    for (const wstring name : {text(English, PatchFound), accessibleText(English, MusicOnName)})
+        EXPECT_TRUE(waitUntil([&] { return childNamed(w, name).id; })) << narrow(name);
     PostMessageW(w, WM_CLOSE, 0, 0);
     EXPECT_EQ(run.waitForExit(30000), 0u);
 }

@@ -182,7 +182,7 @@ TEST_F(Install, OldPatchSurvives) {
     app.jobLocation = app.candidates[0];
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
-        writeSparseFile(app.patchSourcePath, c.size);
+        writeBytes(app.patchSourcePath, "", c.size);
         if (!c.event) writeBytes(target + L".partial", "stale");
         int fired = 0;
         notify.onProgress = [&](int32_t p) {
@@ -240,14 +240,14 @@ TEST_F(Install, SmallFat32Drive) {
                                   {(4ull << 30) - 1, NotEnoughSpace},
                                   {room / 2 + 1, NotEnoughSpace}}) {
         SCOPED_TRACE(patch);
-        writeSparseFile(app.patchSourcePath, patch);
+        writeBytes(app.patchSourcePath, "", patch);
         DialogAnswerer answerer(IDOK);
         startInstall(app);
         EXPECT_EQ(app.uiState, StateFailed);
         expectOneBox(answerer, text(English, refusal), refusal == NotEnoughSpace ? MB_ICONERROR : MB_ICONWARNING);
     }
     // for the folder the refused installs were for
-    writeSparseFile(app.patchSourcePath, room + MiB);
+    writeBytes(app.patchSourcePath, "", room + MiB);
     ASSERT_TRUE(startWorker(app, app.patchSourcePath, target));
     // The selection moves while the copy runs: the outcome is shown with the folder it is about.
     app.selectedCandidate = 1;
@@ -257,7 +257,7 @@ TEST_F(Install, SmallFat32Drive) {
     EXPECT_EQ(app.statusText, text(English, CopyFailed) + (L": " + systemErrorText(ERROR_DISK_FULL)));
     EXPECT_EQ(readBytes(target), old);
     writeBytes(target + L".partial", stale);
-    writeSparseFile(app.patchSourcePath, room / 2 - 4096);
+    writeBytes(app.patchSourcePath, "", room / 2 - 4096);
     install();
     EXPECT_TRUE(app.statusText.empty());
     EXPECT_EQ(fileSizeOf(target), room / 2 - 4096);
@@ -300,13 +300,16 @@ TEST_F(Install, ProgressMessages) {
     EXPECT_LE(notify.progress.size(), (GetTickCount64() - start) / 15 + 1);
 }
 
-// Yes to an elevation the shell refuses (it cannot start the program), or No: this installer stays.
+// Yes to an elevation the shell refuses (it cannot start the program), or No: this installer stays, and is drawn
+// again once the question is gone.
 TEST_F(Install, RestartAsAdministrator) {
     for (int answer : {IDYES, IDNO}) {
         app.installerPath = answer == IDYES ? temp / L"Missing.exe" : standIn();
         DialogAnswerer answerer(answer);
+        settle(notify.window);
         restartElevated(app, folder);
         EXPECT_EQ(answerer.seen().size(), 1u);
+        EXPECT_TRUE(repaintPending(notify.window));
         // a restart that started would have closed it
         EXPECT_TRUE(IsWindow(notify.window));
     }
@@ -348,9 +351,11 @@ TEST_F(Install, ActsOnThePatchedFolder) {
         // back onto the patched folder: the outcome stays
         stepLocation(app, false);
         EXPECT_EQ(app.uiState, StateCompleted);
-        // A pick while no copy runs selects the picked folder, though the selected one is still found.
+        // A pick while no copy runs selects the picked folder, though the selected one is still found, and shows it.
         app.destOption = folder;
+        settle(notify.window);
         chooseGameFolder(app);
+        EXPECT_TRUE(repaintPending(notify.window));
         EXPECT_TRUE(equalsIgnoreCase(selectedGameCandidate(app)->path, other));
         EXPECT_EQ(app.uiState, StateReady);
         EXPECT_FALSE(app.targetExists);

@@ -493,6 +493,8 @@ TEST_F(Window, AccessibleTree) {
                 EXPECT_EQ(hitTestAt(window, {r.left, r.top}), c.id);
                 EXPECT_EQ(navigate(window, c.id, NAVDIR_NEXT), i + 1 < children.size() ? c.id + 1 : -1);
                 EXPECT_EQ(navigate(window, c.id, NAVDIR_PREVIOUS), i > 0 ? c.id - 1 : -1);
+                // an item has no children
+                EXPECT_EQ(navigate(window, c.id, NAVDIR_FIRSTCHILD), -1);
                 if (i > 0) {
                     const RECT& p = children[i - 1].screen;
                     EXPECT_GT(r.bottom, p.top);
@@ -665,6 +667,8 @@ TEST_F(Window, WhatToolsHearAndPress) {
     EXPECT_TRUE(contains(heard([&] { setLanguage(app, English); }), EVENT_OBJECT_STATECHANGE, first));
     app.patchFound = false;
     EXPECT_EQ(doDefaultAction(window, named(L"Install patch").id), DISP_E_MEMBERNOTFOUND);
+    // beside a missing patch its folder opens for a tool as for a click
+    EXPECT_EQ(doDefaultAction(window, named(L"Open app folder").id), S_OK);
     EXPECT_FALSE(named(text(English, ReadyToInstall)).id);
     app.patchFound = true;
     const Events started = heard([&] {

@@ -20,7 +20,7 @@ int wmain(int argc, wchar_t** argv) {
     const DWORD ms = argc > 3 && command != L"kill" ? wcstoul(argv[argc - 1], nullptr, 10) : 30000;
     // (the exit code is 1 when the awaited thing did not come)
     if (command == L"wait") return !waitForWindow(argv[2], ms);
-    const auto shown = [&] { return childNamed(findWindow(argv[2]), argv[3]).id != 0; };
+    const auto shown = [&] { return childNamed(findWindow(argv[2]), argv[3]).id; };
     if (command == L"find" && argc > 3) return !waitUntil(shown, argc > 4 ? ms : 20000);
     HWND window = findWindow(argv[2]);
     if (!window) return 1;

@@ -29,18 +29,12 @@ void makeDirs(const wstring& path) {
         if (i == path.size() || path[i] == L'\\') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
 }
 
-void writeBytes(const wstring& path, const std::string& bytes) {
+void writeBytes(const wstring& path, const std::string& bytes, uint64_t size) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     WriteFile(f, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    CloseHandle(f);
-}
-
-void writeSparseFile(const wstring& path, uint64_t size) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     LONG high = LONG(size >> 32);
-    SetFilePointer(f, LONG(size), &high, FILE_BEGIN);
-    SetEndOfFile(f);
+    if (size) SetFilePointer(f, LONG(size), &high, FILE_BEGIN), SetEndOfFile(f);
     CloseHandle(f);
 }
 

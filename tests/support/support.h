@@ -29,9 +29,9 @@ struct TempDir {
 };
 
 void makeDirs(const std::wstring& path);
-void writeBytes(const std::wstring& path, const std::string& bytes);
-// A file of that size at once, its contents read back as zeros: large copies without writing them.
-void writeSparseFile(const std::wstring& path, uint64_t size);
+// With a size, the file is then grown to it at once and reads back as zeros after the bytes: large copies
+// without writing them.
+void writeBytes(const std::wstring& path, const std::string& bytes, uint64_t size = 0);
 std::string readBytes(const std::wstring& path);
 void removeTree(const std::wstring& path);
 // The names in a folder, sorted, without "." and "..".
@@ -139,7 +139,7 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
 // Pumps this thread's messages for a while.
 void pumpMessages(DWORD ms);
 // Whether the window has asked to be drawn again; settle() marks it drawn.
-inline bool repaintPending(HWND window) { return GetUpdateRect(window, nullptr, FALSE) != FALSE; }
+inline bool repaintPending(HWND window) { return GetUpdateRect(window, nullptr, FALSE); }
 inline void settle(HWND window) { ValidateRect(window, nullptr); }
 
 // An off-screen 32-bit ARGB bitmap to draw on.

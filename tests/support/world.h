@@ -58,7 +58,7 @@ inline bool defineDrive(wchar_t letter, const std::string& unixPath, UINT type) 
     const BOOL ok = DeviceIoControl(manager, CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS),
                                     &drive, sizeof(drive), nullptr, 0, &returned, nullptr);
     CloseHandle(manager);
-    return ok != FALSE;
+    return ok;
 }
 
 // The first free drive letter from `from` on, mapped to a folder for the scope (fixed unless told).
@@ -101,7 +101,7 @@ inline bool setLastWriteTime(const std::wstring& path, uint64_t stamp) {
     const FILETIME t{DWORD(stamp & 0xFFFFFFFFu), DWORD(stamp >> 32)};
     const BOOL ok = SetFileTime(f, nullptr, nullptr, &t);
     CloseHandle(f);
-    return ok != FALSE;
+    return ok;
 }
 
 }  // namespace world
