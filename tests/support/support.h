@@ -142,9 +142,9 @@ void pumpMessages(DWORD ms);
 inline bool repaintPending(HWND window) { return GetUpdateRect(window, nullptr, FALSE); }
 inline void settle(HWND window) { ValidateRect(window, nullptr); }
 
-// An off-screen 32-bit ARGB bitmap to draw on.
+// An off-screen 32-bit ARGB bitmap to draw on, by default of the main window's logical size.
 struct Canvas {
-    Canvas(int w, int h);
+    Canvas(int w = 920, int h = 620);
     ~Canvas();
     // at a point, its fractions dropped
     uint32_t pixel(float x, float y) const;
