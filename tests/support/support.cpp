@@ -17,7 +17,9 @@ TempDir::TempDir() {
     static unsigned counter = 0;
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
-    root = wstring(base) + L"tmpt-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+    // Named by the clock, not the process id, which Wine hands out alike run after run: the drive letters a
+    // killed run left pointing at its folders must not point at this run's.
+    root = wstring(base) + L"tmpt-" + std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(counter++);
     removeTree(root);
     makeDirs(root);
 }
