@@ -14,13 +14,11 @@
 
 namespace {
 
-using std::wstring;
 constexpr uint64_t MiB = 1ull << 20;
 // A copy that no machine ends within the time a test takes to react to its first message, and one that
 // takes a good fraction of a second but does end.
 constexpr uint64_t Endless = 16ull << 30, Long = 1ull << 30;
 const std::string Old = "old";
-using Names = std::vector<wstring>;
 
 // What the stand-in game wrote when it was started: its command line, or in started.txt its folder (it
 // writes both into the folder it was started in). It holds the file to itself until the text is whole.
@@ -207,7 +205,7 @@ TEST_F(Install, OldPatchSurvives) {
         else
             EXPECT_EQ(app.progressPermille, notify.progress.back());
         held.reset();
-        EXPECT_EQ(folderEntries(folder), (Names{L"data.rpa", L"patch.rpa"}));
+        EXPECT_EQ(folderEntries(folder), (Strings{L"data.rpa", L"patch.rpa"}));
         if (c.event) {
             EXPECT_EQ(readBytes(target), Old);
             EXPECT_TRUE(GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_READONLY);
@@ -256,12 +254,17 @@ TEST_F(Install, SmallFat32Drive) {
     EXPECT_EQ(app.selectedCandidate, 0u);
     EXPECT_EQ(app.statusText, text(English, CopyFailed) + (L": " + systemErrorText(ERROR_DISK_FULL)));
     EXPECT_EQ(readBytes(target), old);
+    // A folder gone since it was found lacks no room: the copy says what failed.
+    useFolder(L"T:\\Gone");
+    install();
+    EXPECT_EQ(app.statusText, text(English, CopyFailed) + (L": " + systemErrorText(ERROR_PATH_NOT_FOUND)));
+    useFolder(L"T:\\Game\\game");
     writeBytes(target + L".partial", stale);
     writeBytes(app.patchSourcePath, "", room / 2 - 4096);
     install();
     EXPECT_TRUE(app.statusText.empty());
     EXPECT_EQ(fileSizeOf(target), room / 2 - 4096);
-    EXPECT_EQ(folderEntries(folder), Names{L"patch.rpa"});
+    EXPECT_EQ(folderEntries(folder), Strings{L"patch.rpa"});
 }
 
 // Progress in per mille, rounded down and clamped: at most one message per value, and within the interval

@@ -12,8 +12,6 @@
 namespace {
 
 using namespace world;
-using std::wstring;
-using Strings = std::vector<wstring>;
 // A manifest time in 2022; the prefix's file system keeps whole seconds exactly.
 constexpr uint64_t Older = 133000000000000000ull;
 

@@ -20,7 +20,6 @@
 
 namespace {
 
-using std::wstring;
 using Events = std::vector<std::pair<DWORD, LONG>>;
 const GameCandidate Other{L"D:\\Other\\game", true};
 
@@ -365,8 +364,11 @@ TEST_F(Window, ClicksAndHover) {
     EXPECT_TRUE(app.focusCuesHidden);
     send(WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL));
     EXPECT_TRUE(app.focusCuesHidden);
+    settle(window);
     send(WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS));
     EXPECT_FALSE(app.focusCuesHidden);
+    // the ring drawn at once
+    EXPECT_TRUE(repainted());
     // and UIS_INITIALIZE leaves it as the system then answers
     send(WM_UPDATEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS));
     EXPECT_EQ(app.focusCuesHidden, (send(WM_QUERYUISTATE) & UISF_HIDEFOCUS) != 0);
@@ -479,7 +481,7 @@ TEST_F(Window, AccessibleTree) {
             EXPECT_EQ(navigate(window, CHILDID_SELF, NAVDIR_FIRSTCHILD), 1);
             EXPECT_EQ(navigate(window, CHILDID_SELF, NAVDIR_LASTCHILD), long(children.size()));
             wstring names;
-            std::vector<wstring> checked;
+            Strings checked;
             for (size_t i = 0; i < children.size(); ++i) {
                 const AccessibleChild& c = children[i];
                 const RECT& r = c.screen;
@@ -514,7 +516,7 @@ TEST_F(Window, AccessibleTree) {
                 // the folder button beside a missing patch
                 EXPECT_TRUE(c.name != text(language, OpenAppFolder) || usable);
             }
-            EXPECT_EQ(checked, std::vector<wstring>{languageShortLabel(language)});
+            EXPECT_EQ(checked, Strings{languageShortLabel(language)});
             std::vector<TextId> texts = shown;
             texts.insert(texts.end(),
                          {Subtitle, GameTitle, InstallLocation, ChooseFolder, DetectAgain, SteamAppIdLabel});

@@ -16,7 +16,7 @@
 int wmain(int argc, wchar_t** argv) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (argc < 3) return 2;
-    const std::wstring command = argv[1];
+    const wstring command = argv[1];
     const DWORD ms = argc > 3 && command != L"kill" ? wcstoul(argv[argc - 1], nullptr, 10) : 30000;
     // (the exit code is 1 when the awaited thing did not come)
     if (command == L"wait") return !waitForWindow(argv[2], ms);
@@ -40,8 +40,8 @@ int wmain(int argc, wchar_t** argv) {
         return ended ? 0 : 1;
     }
     if (command == L"tree") {
-        const std::vector<AccessibleChild> children = accessibleChildren(window);
-        for (const AccessibleChild& c : children) std::printf("%s\n", narrow(c.name).c_str());
+        const auto children = accessibleChildren(window);
+        for (auto& c : children) std::printf("%s\n", narrow(c.name).c_str());
         return children.empty() ? 1 : 0;
     }
     const AccessibleChild child = argc > 3 ? childNamed(window, argv[3]) : AccessibleChild{};

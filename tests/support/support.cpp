@@ -11,7 +11,6 @@
 #include "install/installer_app.h"
 
 namespace gp = Gdiplus::DllExports;
-using std::wstring;
 
 TempDir::TempDir() {
     static unsigned counter = 0;
@@ -51,8 +50,8 @@ std::string readBytes(const wstring& path) {
     return out;
 }
 
-std::vector<wstring> folderEntries(const wstring& folder) {
-    std::vector<wstring> names;
+Strings folderEntries(const wstring& folder) {
+    Strings names;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
     for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data))

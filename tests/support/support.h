@@ -16,34 +16,37 @@
 
 #include "ui/draw.h"
 
+using std::wstring;
+using Strings = std::vector<wstring>;
+
 struct InstallerApp;
 
 // A fresh folder under the temporary folder, removed with everything in it at the end of the scope.
 struct TempDir {
-    std::wstring root;
+    wstring root;
     TempDir();
     ~TempDir();
     // neither copied nor moved: each copy would remove the folder
     TempDir(TempDir&&) = delete;
-    std::wstring operator/(const std::wstring& name) const { return root + L"\\" + name; }
+    wstring operator/(const wstring& name) const { return root + L"\\" + name; }
 };
 
-void makeDirs(const std::wstring& path);
+void makeDirs(const wstring& path);
 // With a size, the file is then grown to it at once and reads back as zeros after the bytes: large copies
 // without writing them.
-void writeBytes(const std::wstring& path, const std::string& bytes, uint64_t size = 0);
-std::string readBytes(const std::wstring& path);
-void removeTree(const std::wstring& path);
+void writeBytes(const wstring& path, const std::string& bytes, uint64_t size = 0);
+std::string readBytes(const wstring& path);
+void removeTree(const wstring& path);
 // The names in a folder, sorted, without "." and "..".
-std::vector<std::wstring> folderEntries(const std::wstring& folder);
-std::string narrow(const std::wstring& text);
-std::wstring widen(const std::string& utf8);
+Strings folderEntries(const wstring& folder);
+std::string narrow(const wstring& text);
+wstring widen(const std::string& utf8);
 // The build folder: the parent of the folder holding the running program.
-std::wstring buildFolder();
+wstring buildFolder();
 // Lays out <root>\Tavinmere.exe and <root>\game\data.rpa; returns root\game.
-std::wstring makeGame(const std::wstring& root);
+wstring makeGame(const wstring& root);
 // The Linux name of a Windows path, through Wine's own mapping; empty outside Wine.
-std::string unixPathOf(const std::wstring& path);
+std::string unixPathOf(const wstring& path);
 
 // A started process, ended at the end of the scope if still running.
 struct ChildProcess {
@@ -55,19 +58,18 @@ struct ChildProcess {
 };
 
 // Starts exe with the arguments in the folder, in this process's environment.
-bool startProcess(ChildProcess& child, const std::wstring& exe, const std::wstring& arguments,
-                  const std::wstring& folder);
+bool startProcess(ChildProcess& child, const wstring& exe, const wstring& arguments, const wstring& folder);
 // A visible top-level window of the class, of the process when processId is not 0.
 HWND findWindow(const wchar_t* className, DWORD processId = 0);
 // Polls for such a window until the time is out (or the child has ended).
 HWND waitForWindow(const wchar_t* className, DWORD timeoutMs, const ChildProcess* child = nullptr);
-std::wstring windowText(HWND window);
+wstring windowText(HWND window);
 
 // A drawn element of a window as assistive tools read it through MSAA, across processes too.
 struct AccessibleChild {
     long id = 0, role = 0, state = 0;
     // the name, the keyboard shortcut and the default action's name
-    std::wstring name, shortcut, action;
+    wstring name, shortcut, action;
     // in screen coordinates
     RECT screen{};
 };
@@ -75,7 +77,7 @@ struct AccessibleChild {
 AccessibleChild accessibleElement(HWND window, long id);
 std::vector<AccessibleChild> accessibleChildren(HWND window);
 // The first child of that name; one of id 0 when there is none.
-AccessibleChild childNamed(HWND window, const std::wstring& name);
+AccessibleChild childNamed(HWND window, const wstring& name);
 // The child that accHitTest finds at a screen point (0: the window itself), and the one accNavigate
 // reaches from a child in a direction; -1 for none, -2 for an answer that breaks the interface's rules.
 long hitTestAt(HWND window, POINT screen);
@@ -89,23 +91,20 @@ long focusedChild(HWND window);
 // Answers every dialog of this process and keeps what each one showed: message boxes get the answer
 // (OK when they have no Yes); the folder picker gets the folder typed in once `pickWhen` (if any) is
 // signalled, or is cancelled when there is no folder to give.
-class DialogAnswerer {
-public:
+struct DialogAnswerer {
     struct Seen {
         // a message box's text, a picker's title
-        std::wstring text;
+        wstring text;
         // MB_ICONWARNING, MB_ICONERROR or 0 (any other icon or none)
         UINT icon = 0;
     };
-    explicit DialogAnswerer(int answer, std::wstring pickedFolder = {}, HANDLE pickWhen = nullptr);
+    explicit DialogAnswerer(int answer, wstring pickedFolder = {}, HANDLE pickWhen = nullptr);
     // (not copyable: it holds a thread and a mutex)
     ~DialogAnswerer();
     std::vector<Seen> seen();
-
-private:
     void run();
     int answer_;
-    std::wstring pickedFolder_;
+    wstring pickedFolder_;
     HANDLE pickWhen_;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;

@@ -20,8 +20,8 @@ inline const wchar_t* const UninstallKey =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 2719305";
 
 // Writes a string with its terminator, as programs normally store it.
-inline bool setString(HKEY hive, const std::wstring& key, const std::wstring& name, const std::wstring& text,
-                      DWORD type = REG_SZ, REGSAM view = 0) {
+inline bool setString(HKEY hive, const wstring& key, const wstring& name, const wstring& text, DWORD type = REG_SZ,
+                      REGSAM view = 0) {
     HKEY k = nullptr;
     if (RegCreateKeyExW(hive, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &k, nullptr)) return false;
     const bool ok = RegSetValueExW(k, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -69,7 +69,7 @@ struct Drive {
     bool ok = false;
     // the folder's Linux path
     std::string path;
-    Drive(wchar_t from, const std::wstring& folder, UINT type = DRIVE_FIXED) : path(unixPathOf(folder)) {
+    Drive(wchar_t from, const wstring& folder, UINT type = DRIVE_FIXED) : path(unixPathOf(folder)) {
         for (letter = from; letter < L'Y' && GetDriveTypeW(root().c_str()) != DRIVE_NO_ROOT_DIR;) ++letter;
         ok = defineDrive(letter, path, type) && waitUntil([&] { return seen(); });
     }
@@ -81,14 +81,14 @@ struct Drive {
     bool seen() const { return dosPathOfLinuxPath(widen(path)) == root(); }
     // neither copied nor moved: each copy would remove the drive
     Drive(Drive&&) = delete;
-    std::wstring root() const { return std::wstring(1, letter) + L":\\"; }
+    wstring root() const { return wstring(1, letter) + L":\\"; }
 };
 
 // A libraryfolders.vdf in Steam's nested layout naming the folders, backslashes doubled.
-inline std::wstring nestedLibraryFolders(const std::vector<std::wstring>& folders) {
-    std::wstring text = L"\"libraryfolders\"\n{\n";
+inline wstring nestedLibraryFolders(const Strings& folders) {
+    wstring text = L"\"libraryfolders\"\n{\n";
     for (size_t i = 0; i < folders.size(); ++i) {
-        std::wstring escaped;
+        wstring escaped;
         for (wchar_t c : folders[i]) escaped.append(c == L'\\' ? 2 : 1, c);
         text += L"\t\"" + std::to_wstring(i) + L"\"\n\t{\n\t\t\"path\"\t\t\"" + escaped +
                 L"\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"2719305\"\t\t\"123456\"\n\t\t}\n\t}\n";
@@ -96,7 +96,7 @@ inline std::wstring nestedLibraryFolders(const std::vector<std::wstring>& folder
     return text + L"}\n";
 }
 
-inline bool setLastWriteTime(const std::wstring& path, uint64_t stamp) {
+inline bool setLastWriteTime(const wstring& path, uint64_t stamp) {
     HANDLE f = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     const FILETIME t{DWORD(stamp & 0xFFFFFFFFu), DWORD(stamp >> 32)};
     const BOOL ok = SetFileTime(f, nullptr, nullptr, &t);
