@@ -200,10 +200,8 @@ TEST_F(Install, OldPatchSurvives) {
         else
             EXPECT_TRUE(answerer.seen().empty());
         // No report before a refusal; else the bar stays where the copy stopped.
-        if (c.before)
-            EXPECT_TRUE(notify.progress.empty());
-        else
-            EXPECT_EQ(app.progressPermille, notify.progress.back());
+        EXPECT_EQ(notify.progress.empty(), c.before);
+        if (!c.before) EXPECT_EQ(app.progressPermille, notify.progress.back());
         held.reset();
         EXPECT_EQ(folderEntries(folder), (Strings{L"data.rpa", L"patch.rpa"}));
         if (c.event) {

@@ -687,8 +687,10 @@ TEST_F(Window, WhatToolsHearAndPress) {
     EXPECT_TRUE(contains(heard([&] { announceChanges(window, before, after); }), EVENT_OBJECT_REORDER, 0));
     EXPECT_TRUE(contains(started, EVENT_OBJECT_STATECHANGE, named(L"Choose folder").id));
     EXPECT_TRUE(contains(started, EVENT_OBJECT_NAMECHANGE, named(L"Cancel installation").id));
-    const long bar = named(accessibleText(English, ProgressName)).id;
-    EXPECT_EQ(heard([&] { app.progressPermille = 200; }), (Events{{EVENT_OBJECT_VALUECHANGE, bar}}));
+    const auto bar = [&] { return named(accessibleText(English, ProgressName)); };
+    EXPECT_EQ(heard([&] { app.progressPermille = 200; }), (Events{{EVENT_OBJECT_VALUECHANGE, bar().id}}));
+    // read as the percentage drawn
+    EXPECT_EQ(bar().value, L"20%");
     app.statusText = L"Full";
     const std::pair<InstallState, wstring> outcomes[] = {
         {StateCompleted, L"Installation complete \u00B7 You can start the game now"},

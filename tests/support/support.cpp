@@ -206,7 +206,8 @@ AccessibleChild accessibleElement(HWND window, long id) {
     using TextGetter = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
     const std::pair<wstring*, TextGetter> texts[] = {{&c.name, &IAccessible::get_accName},
                                                      {&c.shortcut, &IAccessible::get_accKeyboardShortcut},
-                                                     {&c.action, &IAccessible::get_accDefaultAction}};
+                                                     {&c.action, &IAccessible::get_accDefaultAction},
+                                                     {&c.value, &IAccessible::get_accValue}};
     for (const auto& [field, get] : texts) {
         BSTR text = nullptr;
         (client.get()->*get)(child(id), &text);

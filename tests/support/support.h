@@ -68,8 +68,8 @@ wstring windowText(HWND window);
 // A drawn element of a window as assistive tools read it through MSAA, across processes too.
 struct AccessibleChild {
     long id = 0, role = 0, state = 0;
-    // the name, the keyboard shortcut and the default action's name
-    wstring name, shortcut, action;
+    // the name, the keyboard shortcut, the default action's name and the value
+    wstring name, shortcut, action, value;
     // in screen coordinates
     RECT screen{};
 };
