@@ -172,8 +172,8 @@ TEST(LanguageWindow, CardsAsDrawn) {
                   EXPECT_TRUE(cursorIs(20, 100, IDC_ARROW));
                   EXPECT_TRUE(cursorIs(CardX[0], 130, IDC_HAND));
                   EXPECT_TRUE(cursorIs(CardX[1], 130, IDC_HAND));
-                  // the hot face, pink
-                  EXPECT_LT(green(CardX[1], 136) + 16, green(CardX[0], 136));
+                  // the hot face, pink, once the window has drawn the move
+                  EXPECT_TRUE(waitUntil([&] { return green(CardX[1], 136) + 16 < green(CardX[0], 136); }));
                   EXPECT_GT(green(CardX[0], 136), green(CardX[0], 100) + 2);
                   // the shadow below the card and right of it, not left of it
                   EXPECT_LT(green(CardX[2], 216) + 8, green(CardX[2], 221));
