@@ -44,6 +44,9 @@ void expectOneBox(DialogAnswerer& answerer, const wstring& text, UINT icon) {
     EXPECT_EQ(seen[0].icon, icon);
 }
 
+// The failed copy's status: the words, then the system's text for the code.
+wstring copyFailed(DWORD code) { return text(English, CopyFailed) + (L": " + systemErrorText(code)); }
+
 // The built stand-in game: it writes its command line and folder where it is started.
 wstring standIn() { return buildFolder() + L"\\standin\\Tavinmere.exe"; }
 
@@ -144,7 +147,6 @@ TEST_F(Install, OldPatchSurvives) {
         MoveFileW(t.app.patchSourcePath.c_str(), (t.app.patchSourcePath + L".old").c_str());
         writeBytes(t.app.patchSourcePath, "short");
     };
-    const wstring writeFault = text(English, CopyFailed) + (L": " + systemErrorText(ERROR_WRITE_FAULT));
     const wstring inUse = text(English, PatchInUse) + (L" " + systemErrorText(ERROR_SHARING_VIOLATION));
     const struct {
         uint64_t size;
@@ -163,7 +165,7 @@ TEST_F(Install, OldPatchSurvives) {
         {Endless, StateReady, [](Install& t) { stopWorker(t.app); }},
         // cancel mid-copy
         {Endless, StateCancelled, cancel},
-        {Long, StateFailed, shrink, false, {}, writeFault, MB_ICONERROR},
+        {Long, StateFailed, shrink, false, {}, copyFailed(ERROR_WRITE_FAULT), MB_ICONERROR},
         // The game holds the old patch: refused before a byte is copied, or, opened after the copy began,
         // at the swap, which is tried again for a while; either way a warning without the administrator offer.
         {8 * MiB, StateFailed, gameOpens, true, {}, inUse, MB_ICONWARNING},
@@ -250,12 +252,12 @@ TEST_F(Install, SmallFat32Drive) {
     DialogAnswerer answerer(IDOK);
     ASSERT_TRUE(notify.pumpUntilDone());
     EXPECT_EQ(app.selectedCandidate, 0u);
-    EXPECT_EQ(app.statusText, text(English, CopyFailed) + (L": " + systemErrorText(ERROR_DISK_FULL)));
+    EXPECT_EQ(app.statusText, copyFailed(ERROR_DISK_FULL));
     EXPECT_EQ(readBytes(target), old);
     // A folder gone since it was found lacks no room: the copy says what failed.
     useFolder(L"T:\\Gone");
     install();
-    EXPECT_EQ(app.statusText, text(English, CopyFailed) + (L": " + systemErrorText(ERROR_PATH_NOT_FOUND)));
+    EXPECT_EQ(app.statusText, copyFailed(ERROR_PATH_NOT_FOUND));
     useFolder(L"T:\\Game\\game");
     writeBytes(target + L".partial", stale);
     writeBytes(app.patchSourcePath, "", room / 2 - 4096);
